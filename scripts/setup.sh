@@ -1,0 +1,39 @@
+#!/bin/sh
+# Installs whatever the build, the game and the tests need and is missing, from Debian's
+# packages. Safe to run again: it installs nothing that is already there.
+set -eu
+
+packages="
+build-essential
+cmake
+qt6-base-dev
+libgl-dev
+libgtest-dev
+libgmock-dev
+libbenchmark-dev
+fonts-dejavu-core
+xvfb
+xauth
+x11-utils
+iproute2
+util-linux
+"
+
+missing=""
+for package in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+if [ "$(id -u)" = 0 ]; then
+    as_root=""
+else
+    as_root="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$as_root apt-get update -qq
+# shellcheck disable=SC2086
+$as_root apt-get install -y -qq --no-install-recommends $missing
