@@ -1,0 +1,132 @@
+#include "kit/application/Message.h"
+
+const BMessage::Field* BMessage::FindField(const char* name) const {
+    if (name == nullptr)
+        return nullptr;
+    for (const Field& field : fFields) {
+        if (field.name == name)
+            return &field;
+    }
+    return nullptr;
+}
+
+status_t BMessage::AddValue(const char* name, type_code type, Value value) {
+    if (name == nullptr)
+        return B_BAD_VALUE;
+    for (Field& field : fFields) {
+        if (field.name != name)
+            continue;
+        if (field.type != type)
+            return B_BAD_TYPE;
+        field.values.push_back(std::move(value));
+        return B_OK;
+    }
+    fFields.push_back(Field{name, type, {std::move(value)}});
+    return B_OK;
+}
+
+template <typename T>
+status_t BMessage::FindValue(const char* name, type_code type, int32 index, T* value) const {
+    const Field* field = FindField(name);
+    if (field == nullptr)
+        return B_NAME_NOT_FOUND;
+    if (field->type != type)
+        return B_BAD_TYPE;
+    if (index < 0 || index >= static_cast<int32>(field->values.size()))
+        return B_BAD_INDEX;
+    if (value != nullptr)
+        *value = std::get<T>(field->values[index]);
+    return B_OK;
+}
+
+status_t BMessage::AddString(const char* name, const char* string) {
+    if (string == nullptr)
+        return B_BAD_VALUE;
+    return AddValue(name, B_STRING_TYPE, std::string(string));
+}
+
+status_t BMessage::AddString(const char* name, const std::string& string) {
+    return AddValue(name, B_STRING_TYPE, string);
+}
+
+status_t BMessage::AddInt8(const char* name, int8 value) {
+    return AddValue(name, B_INT8_TYPE, value);
+}
+status_t BMessage::AddInt16(const char* name, int16 value) {
+    return AddValue(name, B_INT16_TYPE, value);
+}
+status_t BMessage::AddInt32(const char* name, int32 value) {
+    return AddValue(name, B_INT32_TYPE, value);
+}
+status_t BMessage::AddInt64(const char* name, int64 value) {
+    return AddValue(name, B_INT64_TYPE, value);
+}
+status_t BMessage::AddBool(const char* name, bool value) {
+    return AddValue(name, B_BOOL_TYPE, value);
+}
+status_t BMessage::AddFloat(const char* name, float value) {
+    return AddValue(name, B_FLOAT_TYPE, value);
+}
+status_t BMessage::AddDouble(const char* name, double value) {
+    return AddValue(name, B_DOUBLE_TYPE, value);
+}
+status_t BMessage::AddPoint(const char* name, BPoint value) {
+    return AddValue(name, B_POINT_TYPE, value);
+}
+
+status_t BMessage::FindString(const char* name, const char** string) const {
+    return FindString(name, 0, string);
+}
+
+status_t BMessage::FindString(const char* name, int32 index, const char** string) const {
+    const Field* field = FindField(name);
+    if (field == nullptr)
+        return B_NAME_NOT_FOUND;
+    if (field->type != B_STRING_TYPE)
+        return B_BAD_TYPE;
+    if (index < 0 || index >= static_cast<int32>(field->values.size()))
+        return B_BAD_INDEX;
+    if (string != nullptr)
+        *string = std::get<std::string>(field->values[index]).c_str();
+    return B_OK;
+}
+
+status_t BMessage::FindString(const char* name, std::string* string) const {
+    return FindValue(name, B_STRING_TYPE, 0, string);
+}
+
+status_t BMessage::FindInt8(const char* name, int8* value) const {
+    return FindValue(name, B_INT8_TYPE, 0, value);
+}
+status_t BMessage::FindInt16(const char* name, int16* value) const {
+    return FindValue(name, B_INT16_TYPE, 0, value);
+}
+status_t BMessage::FindInt32(const char* name, int32* value) const {
+    return FindValue(name, B_INT32_TYPE, 0, value);
+}
+status_t BMessage::FindInt64(const char* name, int64* value) const {
+    return FindValue(name, B_INT64_TYPE, 0, value);
+}
+status_t BMessage::FindBool(const char* name, bool* value) const {
+    return FindValue(name, B_BOOL_TYPE, 0, value);
+}
+status_t BMessage::FindFloat(const char* name, float* value) const {
+    return FindValue(name, B_FLOAT_TYPE, 0, value);
+}
+status_t BMessage::FindDouble(const char* name, double* value) const {
+    return FindValue(name, B_DOUBLE_TYPE, 0, value);
+}
+status_t BMessage::FindPoint(const char* name, BPoint* value) const {
+    return FindValue(name, B_POINT_TYPE, 0, value);
+}
+
+status_t BMessage::GetInfo(const char* name, type_code* type, int32* count) const {
+    const Field* field = FindField(name);
+    if (field == nullptr)
+        return B_NAME_NOT_FOUND;
+    if (type != nullptr)
+        *type = field->type;
+    if (count != nullptr)
+        *count = static_cast<int32>(field->values.size());
+    return B_OK;
+}

@@ -1,0 +1,68 @@
+// BMessage: a what code and named, typed fields. A value: copying it copies its fields, and a
+// queue holds its own copy. Not shared between threads; each thread works on its own copy.
+#pragma once
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "kit/application/AppDefs.h"
+#include "kit/interface/Point.h"
+#include "kit/kernel/OS.h"
+
+class BMessage {
+public:
+    uint32 what = 0;
+
+    BMessage() = default;
+    explicit BMessage(uint32 what) : what(what) {}
+
+    // Add* appends a value to the field of that name, made on first use. B_BAD_TYPE when the
+    // field exists with another type, B_BAD_VALUE for a null name (or a null string).
+    status_t AddString(const char* name, const char* string);
+    status_t AddString(const char* name, const std::string& string);
+    status_t AddInt8(const char* name, int8 value);
+    status_t AddInt16(const char* name, int16 value);
+    status_t AddInt32(const char* name, int32 value);
+    status_t AddInt64(const char* name, int64 value);
+    status_t AddBool(const char* name, bool value);
+    status_t AddFloat(const char* name, float value);
+    status_t AddDouble(const char* name, double value);
+    status_t AddPoint(const char* name, BPoint value);
+
+    // Find* reads a value: B_NAME_NOT_FOUND when there is no such field, B_BAD_TYPE when the
+    // field has another type, B_BAD_INDEX past its last value. A found string stays valid while
+    // the message lives unchanged.
+    status_t FindString(const char* name, const char** string) const;
+    status_t FindString(const char* name, int32 index, const char** string) const;
+    status_t FindString(const char* name, std::string* string) const;
+    status_t FindInt8(const char* name, int8* value) const;
+    status_t FindInt16(const char* name, int16* value) const;
+    status_t FindInt32(const char* name, int32* value) const;
+    status_t FindInt64(const char* name, int64* value) const;
+    status_t FindBool(const char* name, bool* value) const;
+    status_t FindFloat(const char* name, float* value) const;
+    status_t FindDouble(const char* name, double* value) const;
+    status_t FindPoint(const char* name, BPoint* value) const;
+
+    // The type and number of values of a field.
+    status_t GetInfo(const char* name, type_code* type, int32* count) const;
+    int32 CountNames() const { return static_cast<int32>(fFields.size()); }
+    bool IsEmpty() const { return fFields.empty(); }
+    void MakeEmpty() { fFields.clear(); }
+
+private:
+    using Value = std::variant<std::string, int8, int16, int32, int64, bool, float, double, BPoint>;
+    struct Field {
+        std::string name;
+        type_code type;
+        std::vector<Value> values;
+    };
+
+    const Field* FindField(const char* name) const;
+    status_t AddValue(const char* name, type_code type, Value value);
+    template <typename T>
+    status_t FindValue(const char* name, type_code type, int32 index, T* value) const;
+
+    std::vector<Field> fFields;
+};
