@@ -1,0 +1,46 @@
+// BApplication: the program's one application object, made on the main thread, which becomes
+// the GUI thread. Its queue is served by the GUI event loop that Run runs. B_QUIT_REQUESTED
+// asks every window to quit (each on its own thread); Run returns when the last window has gone.
+// SIGINT, SIGTERM and SIGHUP arrive as B_QUIT_REQUESTED. PostMessage and the window registry are
+// safe from any thread.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kit/application/Looper.h"
+
+class BWindow;
+
+class BApplication : public BLooper {
+public:
+    explicit BApplication(const char* signature);
+    ~BApplication() override;
+
+    // Runs the event loop on the calling (main) thread until the application quits.
+    thread_id Run() override;
+    // Ends Run once every window has gone.
+    void Quit() override;
+    // Asks every window to quit; true.
+    bool QuitRequested() override;
+
+    const char* Signature() const { return fSignature.c_str(); }
+    int32 CountWindows() const;
+
+    // Kept by BWindow's constructor and destructor.
+    void RegisterWindow(BWindow* window);
+    void UnregisterWindow(BWindow* window);
+
+private:
+    void DrainQueue();
+    void QuitIfDone(std::unique_lock<std::mutex>& lock);
+
+    const std::string fSignature;
+    mutable std::mutex fWindowsMutex;  // guards the three fields below
+    std::vector<BWindow*> fWindows;
+    std::vector<thread_id> fEndedWindowThreads;
+    bool fQuitting = false;
+};
+
+extern BApplication* be_app;

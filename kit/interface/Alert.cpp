@@ -1,0 +1,33 @@
+#include "kit/interface/Alert.h"
+
+BAlert::BAlert(const char* title, const char* text, const char* button0, const char* button1,
+               const char* button2, button_width, alert_type)
+    : fTitle(title ? title : ""),
+      fTextView(std::make_unique<BTextView>(BRect(0, 0, 300, 100), "_text_", BRect(0, 0, 300, 100),
+                                            B_FOLLOW_NONE, 0)) {
+    fTextView->SetText(text);
+    for (const char* label : {button0, button1, button2}) {
+        if (label != nullptr)
+            fButtons.emplace_back(label);
+    }
+    fTextView->MakeEditable(false);
+}
+
+BAlert::~BAlert() = default;
+
+int32 BAlert::Go() {
+    std::unique_ptr<BAlert> self(this);
+    if (kit::qt::IsGuiThread())
+        return -1;
+    auto outcome = std::make_shared<kit::qt::AlertOutcome>(kit::CurrentThread());
+    const kit::qt::PeerId peer = kit::qt::NewPeerId();
+    kit::qt::ShowAlert(peer, {fTitle, fTextView->Text(), fTextView->FontRuns(), fButtons}, outcome);
+    // Closes the box when the wait is stopped (and does nothing once a button has closed it).
+    struct BoxCloser {
+        kit::qt::PeerId peer;
+        ~BoxCloser() { kit::qt::DestroyPeer(peer); }
+    } closer{peer};
+    while (outcome->Pressed() < 0)
+        kit::ParkUntil();
+    return outcome->Pressed();
+}

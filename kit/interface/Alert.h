@@ -1,0 +1,32 @@
+// BAlert: a message box with up to three buttons. Go shows it application-modal and blocks the
+// calling thread until a button is pressed, then deletes the alert and returns the button's
+// index. Go may be called from any thread but the GUI thread (there it returns -1 at once); the
+// wait is a stop point: a thread stopped meanwhile closes the box as it unwinds. Messages for the
+// caller's looper wait while it blocks.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kit/interface/InterfaceDefs.h"
+#include "kit/interface/TextView.h"
+
+class BAlert {
+public:
+    BAlert(const char* title, const char* text, const char* button0, const char* button1 = nullptr,
+           const char* button2 = nullptr, button_width width = B_WIDTH_AS_USUAL,
+           alert_type type = B_INFO_ALERT);
+    ~BAlert();
+    BAlert(const BAlert&) = delete;
+    BAlert& operator=(const BAlert&) = delete;
+
+    int32 Go();
+    // The text, whose font runs the box shows.
+    BTextView* TextView() const { return fTextView.get(); }
+
+private:
+    const std::string fTitle;
+    std::vector<std::string> fButtons;
+    const std::unique_ptr<BTextView> fTextView;
+};

@@ -1,0 +1,17 @@
+#include "kit/interface/Button.h"
+
+BButton::BButton(BRect frame, const char* name, const char* label, BMessage* message,
+                 uint32 resizingMode, uint32 flags)
+    : BControl(frame, name, label, message, resizingMode, flags) {}
+
+void BButton::SetLabel(const char* label) {
+    BControl::SetLabel(label);
+    if (Window() != nullptr)
+        kit::qt::SetButtonLabel(Peer(), Label());
+}
+
+void BButton::CreatePeer(const kit::qt::ViewSpec& spec) {
+    kit::qt::CreateButton(Peer(), spec, Label(), InvokeMessage(), WindowMessenger());
+    if (!IsEnabled())
+        kit::qt::SetEnabled(Peer(), false);
+}

@@ -1,0 +1,76 @@
+// Constants of windows, views, menus, text and alerts.
+#pragma once
+
+#include "kit/kernel/OS.h"
+
+enum window_type : uint32 {
+    B_UNTYPED_WINDOW = 0,
+    B_TITLED_WINDOW = 1,
+    B_MODAL_WINDOW = 3,
+    B_DOCUMENT_WINDOW = 11,
+    B_BORDERED_WINDOW = 20,
+    B_FLOATING_WINDOW = 21,
+};
+
+enum window_feel : uint32 {
+    B_NORMAL_WINDOW_FEEL = 0,
+    B_MODAL_APP_WINDOW_FEEL = 1,
+};
+
+enum : uint32 {
+    B_NOT_MOVABLE = 0x00000001,
+    B_NOT_RESIZABLE = 0x00000002,
+    B_NOT_CLOSABLE = 0x00000020,
+    B_NOT_ZOOMABLE = 0x00000040,
+    B_NOT_MINIMIZABLE = 0x00004000,
+};
+
+constexpr uint32 B_CURRENT_WORKSPACE = 0;
+
+// View flags.
+enum : uint32 {
+    B_NAVIGABLE = 0x02000000,
+    B_PULSE_NEEDED = 0x10000000,
+    B_WILL_DRAW = 0x20000000,
+};
+
+// Resizing modes: which edges of the parent each edge of the view follows. The window cannot be
+// resized in this program, so they are kept and reported, nothing more.
+constexpr uint32 ResizingRule(uint32 top, uint32 left, uint32 bottom, uint32 right) {
+    return top << 12 | left << 8 | bottom << 4 | right;
+}
+enum : uint32 {
+    kFollowTopEdge = 1,
+    kFollowLeftEdge = 2,
+    kFollowBottomEdge = 3,
+    kFollowRightEdge = 4,
+};
+enum : uint32 {
+    B_FOLLOW_NONE = 0,
+    B_FOLLOW_LEFT = ResizingRule(0, kFollowLeftEdge, 0, kFollowLeftEdge),
+    B_FOLLOW_RIGHT = ResizingRule(0, kFollowRightEdge, 0, kFollowRightEdge),
+    B_FOLLOW_LEFT_RIGHT = ResizingRule(0, kFollowLeftEdge, 0, kFollowRightEdge),
+    B_FOLLOW_TOP = ResizingRule(kFollowTopEdge, 0, kFollowTopEdge, 0),
+    B_FOLLOW_BOTTOM = ResizingRule(kFollowBottomEdge, 0, kFollowBottomEdge, 0),
+    B_FOLLOW_TOP_BOTTOM = ResizingRule(kFollowTopEdge, 0, kFollowBottomEdge, 0),
+    B_FOLLOW_ALL_SIDES = B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP_BOTTOM,
+};
+
+enum menu_layout { B_ITEMS_IN_ROW = 0, B_ITEMS_IN_COLUMN = 1 };
+
+enum border_style { B_PLAIN_BORDER = 0, B_FANCY_BORDER = 1, B_NO_BORDER = 2 };
+
+constexpr float B_V_SCROLL_BAR_WIDTH = 14;
+constexpr float B_H_SCROLL_BAR_HEIGHT = 14;
+
+enum button_width { B_WIDTH_AS_USUAL = 0, B_WIDTH_FROM_WIDEST = 1, B_WIDTH_FROM_LABEL = 2 };
+enum alert_type {
+    B_EMPTY_ALERT = 0,
+    B_INFO_ALERT = 1,
+    B_IDEA_ALERT = 2,
+    B_WARNING_ALERT = 3,
+    B_STOP_ALERT = 4,
+};
+
+// Which parts of a font SetFontAndColor applies.
+enum : uint32 { B_FONT_SIZE = 0x2, B_FONT_ALL = 0xff };

@@ -1,0 +1,90 @@
+#include "kit/interface/Menu.h"
+
+#include <cctype>
+
+#include "kit/interface/MenuBar.h"
+#include "kit/interface/Window.h"
+
+BMenuItem::BMenuItem(const char* label, BMessage* message, char shortcut, uint32 modifiers)
+    : fPeer(kit::qt::NewPeerId()),
+      fLabel(label ? label : ""),
+      fMessage(message),
+      fShortcut(shortcut),
+      fModifiers(modifiers) {}
+
+BMenuItem::BMenuItem(BMenu* submenu) : fPeer(kit::qt::NewPeerId()), fSubmenu(submenu) {
+    if (submenu != nullptr)
+        fLabel = submenu->Name();
+}
+
+BMenuItem::BMenuItem() : fPeer(kit::qt::NewPeerId()), fSeparator(true) {}
+
+BMenuItem::~BMenuItem() = default;
+
+char BMenuItem::Shortcut(uint32* modifiers) const {
+    if (modifiers != nullptr)
+        *modifiers = fModifiers;
+    return fShortcut;
+}
+
+void BMenuItem::SetEnabled(bool enabled) {
+    fEnabled = enabled;
+    if (fShown)
+        kit::qt::SetMenuItemEnabled(fPeer, enabled);
+}
+
+BMenu::BMenu(const char* name, menu_layout layout)
+    : BView(BRect(0, 0, 0, 0), name, B_FOLLOW_NONE, 0), fLayout(layout) {}
+
+BMenu::BMenu(BRect frame, const char* name, uint32 resizingMode, menu_layout layout)
+    : BView(frame, name, resizingMode, 0), fLayout(layout) {}
+
+BMenu::~BMenu() = default;
+
+bool BMenu::AddItem(BMenuItem* item) {
+    if (item == nullptr)
+        return false;
+    fItems.emplace_back(item);
+    return true;
+}
+
+bool BMenu::AddItem(BMenu* submenu) {
+    return AddItem(new BMenuItem(submenu));
+}
+
+bool BMenu::AddSeparatorItem() {
+    return AddItem(new BSeparatorItem());
+}
+
+BMenuItem* BMenu::ItemAt(int32 index) const {
+    if (index < 0 || index >= CountItems())
+        return nullptr;
+    return fItems[index].get();
+}
+
+BMenuBar::BMenuBar(BRect frame, const char* name, uint32 resizingMode, menu_layout layout,
+                   bool resizeToFit)
+    : BMenu(
+          resizeToFit ? BRect(frame.left, frame.top, frame.right, frame.top + kHeight - 1) : frame,
+          name, resizingMode, layout) {}
+
+void BMenuBar::CreatePeer(const kit::qt::ViewSpec& spec) {
+    std::vector<kit::qt::MenuSpec> menus;
+    for (int32 i = 0; i < CountItems(); ++i) {
+        BMenu* menu = ItemAt(i)->Submenu();
+        if (menu == nullptr)
+            continue;
+        kit::qt::MenuSpec menuSpec{menu->Name(), {}};
+        for (int32 j = 0; j < menu->CountItems(); ++j) {
+            BMenuItem* item = menu->ItemAt(j);
+            item->fShown = true;
+            char shortcut =
+                static_cast<char>(std::toupper(static_cast<unsigned char>(item->fShortcut)));
+            menuSpec.items.push_back({item->Peer(), item->IsSeparator() ? "" : item->Label(),
+                                      shortcut, item->IsEnabled(),
+                                      item->Message() ? *item->Message() : BMessage()});
+        }
+        menus.push_back(std::move(menuSpec));
+    }
+    kit::qt::CreateMenuBar(Peer(), spec, std::move(menus), BMessenger(nullptr, Window()));
+}

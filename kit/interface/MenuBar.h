@@ -1,0 +1,18 @@
+// BMenuBar: the bar of menus at the top of a window, 20 pixels high, so it never covers what
+// lies below that. Each of its items is a menu; their items send their messages to the window.
+// Used on its window's thread.
+#pragma once
+
+#include "kit/interface/Menu.h"
+
+class BMenuBar : public BMenu {
+public:
+    BMenuBar(BRect frame, const char* name,
+             uint32 resizingMode = B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP,
+             menu_layout layout = B_ITEMS_IN_ROW, bool resizeToFit = true);
+
+    static constexpr float kHeight = 20;
+
+protected:
+    void CreatePeer(const kit::qt::ViewSpec& spec) override;
+};

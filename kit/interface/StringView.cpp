@@ -1,0 +1,20 @@
+#include "kit/interface/StringView.h"
+
+BStringView::BStringView(BRect frame, const char* name, const char* text, uint32 resizingMode,
+                         uint32 flags)
+    : BView(frame, name, resizingMode, flags), fText(text ? text : "") {}
+
+void BStringView::SetText(const char* text) {
+    fText = text ? text : "";
+    if (Window() != nullptr)
+        kit::qt::SetLabelText(Peer(), fText);
+}
+
+void BStringView::CreatePeer(const kit::qt::ViewSpec& spec) {
+    kit::qt::CreateLabel(Peer(), spec, fText, HighColor());
+}
+
+void BStringView::HighColorChanged() {
+    if (Window() != nullptr)
+        kit::qt::SetLabelColor(Peer(), HighColor());
+}

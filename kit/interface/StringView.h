@@ -1,0 +1,24 @@
+// BStringView: one line of static text in the view's high colour, without a background of its
+// own; mouse presses pass through to the view under it. Used on its window's thread.
+#pragma once
+
+#include <string>
+
+#include "kit/interface/View.h"
+
+class BStringView : public BView {
+public:
+    BStringView(BRect frame, const char* name, const char* text,
+                uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP, uint32 flags = B_WILL_DRAW);
+
+    void SetText(const char* text);
+    const char* Text() const { return fText.c_str(); }
+
+protected:
+    void CreatePeer(const kit::qt::ViewSpec& spec) override;
+    void HighColorChanged() override;
+    bool UsesBackingImage() const override { return false; }
+
+private:
+    std::string fText;
+};

@@ -1,0 +1,32 @@
+#include "kit/interface/TextControl.h"
+
+BTextControl::BTextControl(BRect frame, const char* name, const char* label, const char* text,
+                           BMessage* message, uint32 resizingMode, uint32 flags)
+    : BControl(frame, name, label, message, resizingMode, flags),
+      fText(std::make_shared<kit::qt::SharedText>()) {
+    fText->Set(text ? text : "");
+}
+
+const char* BTextControl::Text() const {
+    fTextCopy = fText->Get();
+    return fTextCopy.c_str();
+}
+
+void BTextControl::SetText(const char* text) {
+    fText->Set(text ? text : "");
+    if (Window() != nullptr)
+        kit::qt::SetLineEditText(Peer(), fText->Get());
+}
+
+void BTextControl::SetDivider(float divider) {
+    fDivider = divider;
+    if (Window() != nullptr)
+        kit::qt::SetDivider(Peer(), divider);
+}
+
+void BTextControl::CreatePeer(const kit::qt::ViewSpec& spec) {
+    kit::qt::CreateLineEdit(Peer(), spec, Label(), fDivider, fText, InvokeMessage(),
+                            WindowMessenger());
+    if (!IsEnabled())
+        kit::qt::SetEnabled(Peer(), false);
+}

@@ -1,0 +1,40 @@
+#include "kit/interface/TextView.h"
+
+BTextView::BTextView(BRect frame, const char* name, BRect textRect, uint32 resizingMode,
+                     uint32 flags)
+    : BView(frame, name, resizingMode, flags),
+      fTextRect(textRect),
+      fText(std::make_shared<kit::qt::SharedText>()) {}
+
+void BTextView::SetText(const char* text) {
+    fText->Set(text ? text : "");
+    fRuns.clear();
+    if (Window() != nullptr)
+        kit::qt::SetTextEditText(Peer(), fText->Get());
+}
+
+const char* BTextView::Text() const {
+    fTextCopy = fText->Get();
+    return fTextCopy.c_str();
+}
+
+int32 BTextView::TextLength() const {
+    return static_cast<int32>(fText->Get().size());
+}
+
+void BTextView::MakeEditable(bool editable) {
+    fEditable = editable;
+    if (Window() != nullptr)
+        kit::qt::SetTextEditEditable(Peer(), editable);
+}
+
+void BTextView::SetFontAndColor(int32 start, int32 end, const BFont* font, uint32 mode,
+                                const rgb_color*) {
+    if (!fStylable || font == nullptr || !(mode & B_FONT_SIZE) || start >= end)
+        return;
+    fRuns.push_back({start, end, font->Size()});
+}
+
+void BTextView::CreatePeer(const kit::qt::ViewSpec& spec) {
+    kit::qt::CreateTextEdit(Peer(), spec, fText, fEditable);
+}

@@ -1,0 +1,137 @@
+#include "kit/interface/View.h"
+
+#include <algorithm>
+
+#include "kit/interface/Window.h"
+
+namespace {
+constexpr rgb_color kViewColor{255, 255, 255, 255};
+}
+
+BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
+    : BHandler(name),
+      fFrame(frame),
+      fResizingMode(resizingMode),
+      fFlags(flags),
+      fPeer(kit::qt::NewPeerId()) {}
+
+BView::~BView() {
+    fChildren.clear();
+    if (fWindow != nullptr)
+        kit::qt::DestroyPeer(fPeer);
+}
+
+void BView::AttachedToWindow() {}
+void BView::Draw(BRect) {}
+void BView::MouseDown(BPoint) {}
+
+void BView::MakeFocus(bool focus) {
+    if (focus && fWindow != nullptr)
+        kit::qt::Focus(fPeer);
+}
+
+void BView::CreatePeer(const kit::qt::ViewSpec& spec) {
+    kit::qt::CreateCanvasView(fPeer, spec, BMessenger(this));
+}
+
+void BView::AddChild(BView* child) {
+    if (child == nullptr || child->fParent != nullptr)
+        return;
+    child->fParent = this;
+    fChildren.emplace_back(child);
+    if (fWindow != nullptr)
+        child->AttachTo(fWindow, fPeer);
+}
+
+bool BView::RemoveChild(BView* child) {
+    auto it =
+        std::find_if(fChildren.begin(), fChildren.end(),
+                     [&](const std::unique_ptr<BView>& owned) { return owned.get() == child; });
+    if (it == fChildren.end())
+        return false;
+    it->release();
+    fChildren.erase(it);
+    child->fParent = nullptr;
+    if (child->fWindow != nullptr) {
+        kit::qt::DestroyPeer(child->fPeer);
+        child->Detach();
+    }
+    return true;
+}
+
+void BView::Detach() {
+    for (std::unique_ptr<BView>& child : fChildren)
+        child->Detach();
+    fWindow->RemoveHandler(this);
+    fWindow = nullptr;
+}
+
+BView* BView::FindView(const char* name) const {
+    for (const std::unique_ptr<BView>& child : fChildren) {
+        if (std::string_view(child->Name()) == name)
+            return child.get();
+        if (BView* found = child->FindView(name))
+            return found;
+    }
+    return nullptr;
+}
+
+void BView::AttachTo(BWindow* window, kit::qt::PeerId parentPeer) {
+    fWindow = window;
+    window->AddHandler(this);
+    if ((fFlags & B_WILL_DRAW) && UsesBackingImage() && !fCanvas) {
+        fCanvas = std::make_unique<kit::qt::Canvas>(Bounds().IntegerWidth() + 1,
+                                                    Bounds().IntegerHeight() + 1);
+    }
+    CreatePeer({parentPeer, fFrame, Name()});
+    for (std::unique_ptr<BView>& child : fChildren)
+        child->AttachTo(window, fPeer);
+    if (fCanvas)
+        Invalidate();
+    AttachedToWindow();
+}
+
+void BView::Invalidate() {
+    if (!fCanvas || fWindow == nullptr || fRedrawQueued)
+        return;
+    fRedrawQueued = true;
+    fWindow->QueueRedraw(this);
+}
+
+void BView::Invalidate(BRect) {
+    Invalidate();
+}
+
+void BView::Redraw() {
+    fRedrawQueued = false;
+    if (!fCanvas)
+        return;
+    fCanvas->Clear(kViewColor);
+    Draw(Bounds());
+}
+
+void BView::PublishDrawing() {
+    if (fCanvas)
+        fCanvas->PublishIfChanged(fPeer);
+    for (std::unique_ptr<BView>& child : fChildren)
+        child->PublishDrawing();
+}
+
+void BView::SetHighColor(rgb_color color) {
+    fHighColor = color;
+    HighColorChanged();
+}
+
+void BView::SetHighColor(uint8 red, uint8 green, uint8 blue, uint8 alpha) {
+    SetHighColor(rgb_color{red, green, blue, alpha});
+}
+
+void BView::StrokeLine(BPoint from, BPoint to, pattern) {
+    if (fCanvas)
+        fCanvas->StrokeLine(from, to, fHighColor, fPenSize);
+}
+
+void BView::StrokeEllipse(BPoint center, float xRadius, float yRadius, pattern) {
+    if (fCanvas)
+        fCanvas->StrokeEllipse(center, xRadius, yRadius, fHighColor, fPenSize);
+}

@@ -1,0 +1,85 @@
+// BView: a rectangle of a window that draws itself and gets mouse presses, and the base of the
+// kit's controls. Owned by its parent (a window or a view), which deletes it. Once in a window
+// it is a handler of that window, and everything it does runs on the window's thread; before
+// that, on the thread that builds it.
+//
+// Drawing: a view with B_WILL_DRAW paints, once in a window, into a backing image the size of its
+// bounds; after each message the window handles, changed images are shown. Invalidate queues one
+// redraw (several coalesce) that clears the image to white and calls Draw.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "kit/application/Handler.h"
+#include "kit/interface/GraphicsDefs.h"
+#include "kit/interface/InterfaceDefs.h"
+#include "kit/interface/Rect.h"
+#include "kit/qt/Bridge.h"
+
+class BWindow;
+
+class BView : public BHandler {
+public:
+    BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags);
+    ~BView() override;
+
+    virtual void AttachedToWindow();
+    virtual void Draw(BRect updateRect);
+    virtual void MouseDown(BPoint where);
+    virtual void MakeFocus(bool focus = true);
+
+    void AddChild(BView* child);
+    bool RemoveChild(BView* child);
+    BView* FindView(const char* name) const;
+    BView* Parent() const { return fParent; }
+    BWindow* Window() const { return fWindow; }
+
+    BRect Frame() const { return fFrame; }
+    BRect Bounds() const { return fFrame.OffsetToCopy(B_ORIGIN); }
+    uint32 ResizingMode() const { return fResizingMode; }
+    uint32 Flags() const { return fFlags; }
+
+    void Invalidate();
+    void Invalidate(BRect rect);
+
+    void SetHighColor(rgb_color color);
+    void SetHighColor(uint8 red, uint8 green, uint8 blue, uint8 alpha = 255);
+    rgb_color HighColor() const { return fHighColor; }
+    void SetPenSize(float size) { fPenSize = size; }
+    float PenSize() const { return fPenSize; }
+    void StrokeLine(BPoint from, BPoint to, pattern = B_SOLID_HIGH);
+    void StrokeEllipse(BPoint center, float xRadius, float yRadius, pattern = B_SOLID_HIGH);
+
+protected:
+    // Makes the view's peer widget; the default shows the backing image.
+    virtual void CreatePeer(const kit::qt::ViewSpec& spec);
+    virtual void HighColorChanged() {}
+    // False for views whose peer draws them (text, controls, menus).
+    virtual bool UsesBackingImage() const { return true; }
+    kit::qt::PeerId Peer() const { return fPeer; }
+    // Moves and resizes the view (its frame in the parent) before it is in a window.
+    void SetFrame(BRect frame) { fFrame = frame; }
+
+private:
+    friend class BWindow;
+    friend class BScrollView;
+
+    void AttachTo(BWindow* window, kit::qt::PeerId parentPeer);
+    // Leaves the window, with every child; the caller destroys the peer.
+    void Detach();
+    void Redraw();
+    void PublishDrawing();
+
+    BRect fFrame;
+    const uint32 fResizingMode;
+    const uint32 fFlags;
+    const kit::qt::PeerId fPeer;
+    rgb_color fHighColor{0, 0, 0, 255};
+    float fPenSize = 1;
+    std::unique_ptr<kit::qt::Canvas> fCanvas;  // made in the window when the view draws
+    bool fRedrawQueued = false;
+    BView* fParent = nullptr;
+    BWindow* fWindow = nullptr;
+    std::vector<std::unique_ptr<BView>> fChildren;
+};

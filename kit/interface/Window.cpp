@@ -1,0 +1,104 @@
+#include "kit/interface/Window.h"
+
+#include <algorithm>
+
+#include "kit/application/Application.h"
+
+namespace {
+// Queued by Invalidate: redraw the target view.
+constexpr uint32 kRedraw = FourLetterCode("_UPD");
+}  // namespace
+
+BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags, uint32)
+    : BLooper(title),
+      fPeer(kit::qt::NewPeerId()),
+      fFrame(frame),
+      fTitle(title ? title : ""),
+      fType(type),
+      fFlags(flags) {
+    kit::qt::CreateWindow(fPeer, {frame, fTitle, type, flags, BMessenger(this)});
+    if (be_app != nullptr)
+        be_app->RegisterWindow(this);
+}
+
+BWindow::~BWindow() {
+    // The views go first, while they can still leave the looper they are handlers of.
+    fChildren.clear();
+    kit::qt::DestroyPeer(fPeer);
+    if (be_app != nullptr)
+        be_app->UnregisterWindow(this);
+}
+
+void BWindow::Show() {
+    if (fShown)
+        return;
+    fShown = true;
+    kit::qt::ShowWindow(fPeer);
+    Run();
+}
+
+void BWindow::DispatchMessage(BMessage* message, BHandler* target) {
+    BView* view = target == this ? nullptr : dynamic_cast<BView*>(target);
+    if (view != nullptr && message->what == kRedraw) {
+        view->Redraw();
+        return;
+    }
+    if (view != nullptr && message->what == B_MOUSE_DOWN) {
+        BPoint where;
+        if (message->FindPoint("where", &where) == B_OK)
+            view->MouseDown(where);
+        return;
+    }
+    BLooper::DispatchMessage(message, target);
+}
+
+void BWindow::MessageHandled() {
+    for (std::unique_ptr<BView>& child : fChildren)
+        child->PublishDrawing();
+}
+
+void BWindow::QueueRedraw(BView* view) {
+    BMessage redraw(kRedraw);
+    PostMessage(&redraw, view);
+}
+
+void BWindow::AddChild(BView* child) {
+    if (child == nullptr || child->fParent != nullptr || child->fWindow != nullptr)
+        return;
+    fChildren.emplace_back(child);
+    child->AttachTo(this, fPeer);
+}
+
+bool BWindow::RemoveChild(BView* child) {
+    auto it =
+        std::find_if(fChildren.begin(), fChildren.end(),
+                     [&](const std::unique_ptr<BView>& owned) { return owned.get() == child; });
+    if (it == fChildren.end())
+        return false;
+    it->release();
+    fChildren.erase(it);
+    kit::qt::DestroyPeer(child->fPeer);
+    child->Detach();
+    return true;
+}
+
+BView* BWindow::FindView(const char* name) const {
+    for (const std::unique_ptr<BView>& child : fChildren) {
+        if (std::string_view(child->Name()) == name)
+            return child.get();
+        if (BView* found = child->FindView(name))
+            return found;
+    }
+    return nullptr;
+}
+
+void BWindow::SetTitle(const char* title) {
+    fTitle = title ? title : "";
+    kit::qt::SetWindowTitle(fPeer, fTitle);
+}
+
+status_t BWindow::SetFeel(window_feel feel) {
+    fFeel = feel;
+    kit::qt::SetWindowModal(fPeer, feel == B_MODAL_APP_WINDOW_FEEL);
+    return B_OK;
+}

@@ -1,0 +1,56 @@
+// BWindow: a window on screen with a looper of its own. Its thread starts with Show and runs the
+// window's and its views' handlers, one message at a time. The constructor, AddChild and the
+// setters run on the building thread before Show and on the window's thread afterwards. A window
+// deletes itself when it quits (see BLooper::Quit). The close box posts B_QUIT_REQUESTED.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kit/application/Looper.h"
+#include "kit/interface/View.h"
+
+class BWindow : public BLooper {
+public:
+    BWindow(BRect frame, const char* title, window_type type, uint32 flags,
+            uint32 workspace = B_CURRENT_WORKSPACE);
+    ~BWindow() override;
+
+    void Show();
+    void DispatchMessage(BMessage* message, BHandler* target) override;
+
+    void AddChild(BView* child);
+    bool RemoveChild(BView* child);
+    BView* FindView(const char* name) const;
+
+    BRect Frame() const { return fFrame; }
+    BRect Bounds() const { return fFrame.OffsetToCopy(B_ORIGIN); }
+    const char* Title() const { return fTitle.c_str(); }
+    void SetTitle(const char* title);
+    window_type Type() const { return fType; }
+    uint32 Flags() const { return fFlags; }
+    status_t SetFeel(window_feel feel);
+    window_feel Feel() const { return fFeel; }
+    bool IsShown() const { return fShown; }
+
+    kit::qt::PeerId Peer() const { return fPeer; }
+
+protected:
+    void MessageHandled() override;
+
+private:
+    friend class BView;
+    // Queues a redraw of view.
+    void QueueRedraw(BView* view);
+
+    const kit::qt::PeerId fPeer;
+    const BRect fFrame;
+    std::string fTitle;
+    const window_type fType;
+    const uint32 fFlags;
+    window_feel fFeel = B_NORMAL_WINDOW_FEEL;
+    std::atomic<bool> fShown{false};  // read by the application on the GUI thread
+    std::vector<std::unique_ptr<BView>> fChildren;
+};

@@ -1,0 +1,175 @@
+// The GUI thread's side of the kit, as seen from the kit's windows and views. No Qt here.
+//
+// Qt widgets (peers) live on the GUI thread, the main thread, and are touched only there. Every
+// function below may be called from any thread: it queues a command that the GUI thread runs
+// later, in the order queued, and returns at once (fire and forget). A peer is named by a
+// PeerId; a command for a peer that is gone does nothing. A peer never points at its kit object:
+// it keeps what it shows, a messenger for what it sends, and a shared model for what the user
+// types.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kit/application/Messenger.h"
+#include "kit/interface/GraphicsDefs.h"
+#include "kit/interface/Rect.h"
+#include "kit/kernel/StopPoint.h"
+
+namespace kit::qt {
+
+using PeerId = uint64;
+PeerId NewPeerId();
+
+// --- The application (main thread only, except QuitGui and Post) ---
+// Makes the Qt application object. With no display to show on it says so in one line on
+// standard error and ends the program with status 1.
+void StartGui();
+void RunGui();
+void QuitGui();
+void EndGui();
+bool IsGuiThread();
+// Runs command on the GUI thread, after every command queued before it.
+void Post(std::function<void()> command);
+// SIGINT, SIGTERM and SIGHUP become B_QUIT_REQUESTED to target.
+void InstallQuitSignals(BMessenger target);
+
+// Text that the user edits on the GUI thread and the kit reads from its own thread.
+struct SharedText {
+    std::string Get() const {
+        std::lock_guard lock(mutex);
+        return text;
+    }
+    void Set(std::string value) {
+        std::lock_guard lock(mutex);
+        text = std::move(value);
+    }
+
+private:
+    mutable std::mutex mutex;  // guards text
+    std::string text;
+};
+
+// --- Windows ---
+struct WindowSpec {
+    BRect frame;
+    std::string title;
+    uint32 type;
+    uint32 flags;
+    BMessenger window;  // gets B_QUIT_REQUESTED from the close box
+};
+void CreateWindow(PeerId id, WindowSpec spec);
+void SetWindowTitle(PeerId id, std::string title);
+void SetWindowModal(PeerId id, bool modal);
+void ShowWindow(PeerId id);
+// Destroys any peer (a window with everything in it, a view, an alert).
+void DestroyPeer(PeerId id);
+
+// --- Views ---
+struct ViewSpec {
+    PeerId parent;  // a window or a view
+    BRect frame;    // in the parent's coordinates
+    std::string name;
+};
+// A drawn view: shows the images the view publishes and sends B_MOUSE_DOWN to target.
+void CreateCanvasView(PeerId id, ViewSpec spec, BMessenger target);
+// Static text without background; mouse presses pass through to what lies under it.
+void CreateLabel(PeerId id, ViewSpec spec, std::string text, rgb_color color);
+void SetLabelText(PeerId id, std::string text);
+void SetLabelColor(PeerId id, rgb_color color);
+// A labelled one-line entry; Enter sends invoke to window.
+void CreateLineEdit(PeerId id, ViewSpec spec, std::string label, float divider,
+                    std::shared_ptr<SharedText> text, BMessage invoke, BMessenger window);
+void SetLineEditText(PeerId id, std::string text);
+void SetDivider(PeerId id, float divider);
+// A push button; a click sends invoke to window.
+void CreateButton(PeerId id, ViewSpec spec, std::string label, BMessage invoke, BMessenger window);
+void SetButtonLabel(PeerId id, std::string label);
+// A multi-line text area.
+void CreateTextEdit(PeerId id, ViewSpec spec, std::shared_ptr<SharedText> text, bool editable);
+void SetTextEditText(PeerId id, std::string text);
+void SetTextEditEditable(PeerId id, bool editable);
+// Gives a text area a vertical scroll bar and the frame that includes it.
+void SetVerticalScrollBar(PeerId id, BRect frame);
+// A plain container (a scroll view's frame).
+void CreateContainer(PeerId id, ViewSpec spec);
+void SetEnabled(PeerId id, bool enabled);
+void Focus(PeerId id);
+
+// --- Menus ---
+struct MenuItemSpec {
+    PeerId id;
+    std::string label;  // empty for a separator
+    char shortcut;      // 0: none; else Ctrl + the letter
+    bool enabled;
+    BMessage message;
+};
+struct MenuSpec {
+    std::string title;
+    std::vector<MenuItemSpec> items;
+};
+void CreateMenuBar(PeerId id, ViewSpec spec, std::vector<MenuSpec> menus, BMessenger window);
+void SetMenuItemEnabled(PeerId item, bool enabled);
+
+// --- Alerts ---
+struct FontRun {
+    int32 start;  // byte offsets into the text
+    int32 end;
+    float size;
+};
+struct AlertSpec {
+    std::string title;
+    std::string text;
+    std::vector<FontRun> runs;
+    std::vector<std::string> buttons;
+};
+// Where the GUI thread puts the pressed button and wakes the waiting thread.
+struct AlertOutcome {
+    explicit AlertOutcome(ThreadHandle waiter) : waiter(std::move(waiter)) {}
+    void Press(int32 index) {
+        {
+            std::lock_guard lock(mutex);
+            if (pressed < 0)
+                pressed = index;
+        }
+        Unpark(waiter);
+    }
+    int32 Pressed() const {
+        std::lock_guard lock(mutex);
+        return pressed;
+    }
+
+private:
+    mutable std::mutex mutex;  // guards pressed
+    int32 pressed = -1;
+    const ThreadHandle waiter;
+};
+// An application-modal message box; Enter and Escape press a lone button.
+void ShowAlert(PeerId id, AlertSpec spec, std::shared_ptr<AlertOutcome> outcome);
+
+// --- Drawing ---
+// A view's backing image, painted from the window's thread (aliased; an rgb_color's alpha is
+// ignored) and published to its peer as a copy. Used by one thread at a time.
+class Canvas {
+public:
+    Canvas(int width, int height);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    void Clear(rgb_color color);
+    void StrokeLine(BPoint from, BPoint to, rgb_color color, float penSize);
+    void StrokeEllipse(BPoint center, float xRadius, float yRadius, rgb_color color, float penSize);
+    // Sends the image to the peer when it changed since the last time.
+    void PublishIfChanged(PeerId peer);
+
+private:
+    struct Image;
+    std::unique_ptr<Image> fImage;
+    bool fChanged = true;
+};
+
+}  // namespace kit::qt

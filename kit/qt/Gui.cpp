@@ -1,0 +1,167 @@
+// The Qt application, the command queue to the GUI thread, the peer table and the quit signals.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QWidget>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+
+#include "kit/application/AppDefs.h"
+#include "kit/qt/Registry.h"
+
+namespace kit::qt {
+
+namespace {
+
+std::atomic<PeerId> gNextPeer{1};
+QApplication* gApplication = nullptr;
+// Commands are queued calls on this object, which lives on the GUI thread; Qt runs the calls
+// posted to one object in the order they were posted.
+std::atomic<QObject*> gDispatcher{nullptr};
+std::unordered_map<PeerId, QPointer<QObject>> gPeers;  // GUI thread only
+
+int gSignalPipe[2] = {-1, -1};
+QSocketNotifier* gSignalNotifier = nullptr;
+BMessenger* gSignalTarget = nullptr;
+
+void OnQuitSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t written = write(gSignalPipe[1], &byte, 1);
+}
+
+// While the Qt application is made, a failure to reach the display is fatal inside Qt; say it in
+// one line instead of a toolkit abort.
+void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg)
+        return;
+    std::fprintf(stderr, "No display to show the window on: %s\n",
+                 message.section('\n', 0, 0).toLocal8Bit().constData());
+    std::_Exit(1);
+}
+
+bool DisplayMissing() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool wantsX11 =
+        platform == nullptr || *platform == 0 || std::strncmp(platform, "xcb", 3) == 0;
+    auto unset = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value == nullptr || *value == 0;
+    };
+    return wantsX11 && unset("DISPLAY") && unset("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+PeerId NewPeerId() {
+    return gNextPeer++;
+}
+
+void StartGui() {
+    if (gApplication != nullptr)
+        return;
+    if (DisplayMissing()) {
+        std::fprintf(stderr, "No display to show the window on: DISPLAY is not set.\n");
+        std::exit(1);
+    }
+    static int argc = 1;
+    static char name[] = "quillet";
+    static char* argv[] = {name, nullptr};
+    QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
+    gApplication = new QApplication(argc, argv);
+    qInstallMessageHandler(previous);
+    gApplication->setQuitOnLastWindowClosed(false);
+    gDispatcher = new QObject();
+}
+
+void RunGui() {
+    if (gApplication != nullptr)
+        gApplication->exec();
+}
+
+void QuitGui() {
+    Post([] { QCoreApplication::quit(); });
+}
+
+void EndGui() {
+    if (gApplication == nullptr)
+        return;
+    if (gSignalNotifier != nullptr) {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(signal, SIG_DFL);
+        delete gSignalNotifier;
+        gSignalNotifier = nullptr;
+        close(gSignalPipe[0]);
+        close(gSignalPipe[1]);
+        delete gSignalTarget;
+        gSignalTarget = nullptr;
+    }
+    delete gDispatcher.exchange(nullptr);
+    gPeers.clear();
+    delete gApplication;
+    gApplication = nullptr;
+}
+
+bool IsGuiThread() {
+    return gApplication != nullptr && QThread::currentThread() == gApplication->thread();
+}
+
+void Post(std::function<void()> command) {
+    QObject* dispatcher = gDispatcher.load();
+    if (dispatcher == nullptr)
+        return;
+    QMetaObject::invokeMethod(dispatcher, std::move(command), Qt::QueuedConnection);
+}
+
+void InstallQuitSignals(BMessenger target) {
+    if (gSignalNotifier != nullptr || pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    gSignalTarget = new BMessenger(target);
+    gSignalNotifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(gSignalNotifier, &QSocketNotifier::activated, [] {
+        char bytes[16];
+        while (read(gSignalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        gSignalTarget->SendMessage(B_QUIT_REQUESTED);
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+void RegisterPeer(PeerId id, QObject* peer) {
+    gPeers[id] = peer;
+}
+
+QObject* FindPeerObject(PeerId id) {
+    auto it = gPeers.find(id);
+    return it == gPeers.end() ? nullptr : it->second.data();
+}
+
+void ForgetPeer(PeerId id) {
+    gPeers.erase(id);
+}
+
+void DestroyPeer(PeerId id) {
+    Post([id] {
+        QObject* peer = FindPeerObject(id);
+        ForgetPeer(id);
+        if (peer == nullptr)
+            return;
+        if (auto* widget = qobject_cast<QWidget*>(peer))
+            widget->hide();
+        // Later, in case the peer is inside one of its own event handlers.
+        peer->deleteLater();
+    });
+}
+
+}  // namespace kit::qt

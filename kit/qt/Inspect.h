@@ -1,0 +1,71 @@
+// What a user sees and does, for the tests: reads the GUI thread's widgets and sends them input
+// the way a user would. GUI thread only.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kit/interface/GraphicsDefs.h"
+#include "kit/interface/Rect.h"
+
+namespace kit::qt::inspect {
+
+// Runs the GUI thread's pending events, waiting up to a few milliseconds for one.
+void ProcessEvents();
+
+struct MenuItemInfo {
+    std::string label;  // empty for a separator
+    std::string shortcut;
+    bool enabled;
+};
+struct MenuInfo {
+    std::string title;
+    std::vector<MenuItemInfo> items;
+};
+struct ViewInfo {
+    std::string name;
+    std::string kind;  // canvas, label, textcontrol, button, textview, menubar, container
+    std::string text;
+    rgb_color color;  // of the text
+    bool enabled;
+    bool editable;
+    bool focused;  // the window's focus widget
+    BRect frame;   // in window coordinates
+};
+struct WindowInfo {
+    std::string title;
+    BRect frame;  // content area on screen
+    bool resizable;
+    bool zoomable;
+    bool modal;
+    bool floating;
+    std::vector<MenuInfo> menus;
+    std::vector<ViewInfo> views;
+    const ViewInfo* View(const std::string& name) const;
+};
+// The kit windows on screen, in the order they were made.
+std::vector<WindowInfo> Windows();
+std::optional<WindowInfo> FindWindow(const std::string& title);
+
+struct AlertInfo {
+    std::string title;
+    std::string text;  // plain
+    std::string html;
+    std::vector<std::string> buttons;
+};
+std::vector<AlertInfo> Alerts();
+bool PressAlertButton(const std::string& title, const std::string& button);
+
+// A left mouse press at a point of the window's content; the widget under it gets it.
+bool Click(const std::string& window, BPoint where);
+bool TriggerMenuItem(const std::string& window, const std::string& item);
+bool PressButton(const std::string& window, const std::string& view);
+// Types text key by key into a text control or text view ("\n" is the Enter key).
+bool Type(const std::string& window, const std::string& view, const std::string& text);
+// The close box.
+bool Close(const std::string& window);
+// A pixel of a drawn view as it is shown.
+std::optional<rgb_color> Pixel(const std::string& window, const std::string& view, int x, int y);
+
+}  // namespace kit::qt::inspect

@@ -1,0 +1,333 @@
+// The peer widgets of windows, views, controls and menus.
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "kit/application/AppDefs.h"
+#include "kit/interface/InterfaceDefs.h"
+#include "kit/qt/Peers.h"
+#include "kit/qt/Registry.h"
+
+namespace kit::qt {
+
+namespace {
+
+QColor ToQColor(rgb_color color) {
+    return QColor(color.red, color.green, color.blue);
+}
+
+// A rectangle with inclusive edges as Qt's.
+QRect ToQRect(BRect frame) {
+    return QRect(static_cast<int>(frame.left), static_cast<int>(frame.top),
+                 frame.IntegerWidth() + 1, frame.IntegerHeight() + 1);
+}
+
+QWidget* ParentWidget(PeerId parent) {
+    QWidget* widget = FindPeer<QWidget>(parent);
+    // A text control's or scroll view's children go inside it.
+    return widget;
+}
+
+template <typename Widget>
+void Place(Widget* widget, PeerId id, const ViewSpec& spec) {
+    widget->setObjectName(QString::fromStdString(spec.name));
+    widget->setGeometry(ToQRect(spec.frame));
+    RegisterPeer(id, widget);
+    widget->show();
+}
+
+}  // namespace
+
+WindowPeer::WindowPeer(const WindowSpec& spec) : fMessenger(spec.window) {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
+    if (spec.type == B_FLOATING_WINDOW)
+        flags |= Qt::Tool;
+    if (!(spec.flags & B_NOT_ZOOMABLE))
+        flags |= Qt::WindowMaximizeButtonHint;
+    setWindowFlags(flags);
+    setWindowTitle(QString::fromStdString(spec.title));
+    setGeometry(ToQRect(spec.frame));
+    if (spec.flags & B_NOT_RESIZABLE)
+        setFixedSize(size());
+    setProperty(kWindowProperty, true);
+    setAutoFillBackground(true);
+}
+
+void WindowPeer::closeEvent(QCloseEvent* event) {
+    // The window's own thread decides, through QuitRequested.
+    event->ignore();
+    fMessenger.SendMessage(B_QUIT_REQUESTED);
+}
+
+CanvasPeer::CanvasPeer(QWidget* parent, BMessenger target)
+    : QWidget(parent), fTarget(std::move(target)) {}
+
+void CanvasPeer::Show(QImage image) {
+    fImage = std::move(image);
+    update();
+}
+
+void CanvasPeer::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, fImage);
+}
+
+void CanvasPeer::mousePressEvent(QMouseEvent* event) {
+    BMessage press(B_MOUSE_DOWN);
+    press.AddPoint("where", BPoint(static_cast<float>(event->position().x()),
+                                   static_cast<float>(event->position().y())));
+    press.AddInt32("buttons", static_cast<int32>(event->buttons()));
+    press.AddInt64("when", system_time());
+    fTarget.SendMessage(&press);
+}
+
+void CreateWindow(PeerId id, WindowSpec spec) {
+    Post([id, spec = std::move(spec)] { RegisterPeer(id, new WindowPeer(spec)); });
+}
+
+void SetWindowTitle(PeerId id, std::string title) {
+    Post([id, title = std::move(title)] {
+        if (auto* window = FindPeer<WindowPeer>(id))
+            window->setWindowTitle(QString::fromStdString(title));
+    });
+}
+
+void SetWindowModal(PeerId id, bool modal) {
+    Post([id, modal] {
+        if (auto* window = FindPeer<WindowPeer>(id))
+            window->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+    });
+}
+
+void ShowWindow(PeerId id) {
+    Post([id] {
+        if (auto* window = FindPeer<WindowPeer>(id)) {
+            window->show();
+            window->activateWindow();
+        }
+    });
+}
+
+void CreateCanvasView(PeerId id, ViewSpec spec, BMessenger target) {
+    Post([id, spec = std::move(spec), target = std::move(target)] {
+        if (QWidget* parent = ParentWidget(spec.parent))
+            Place(new CanvasPeer(parent, target), id, spec);
+    });
+}
+
+void CreateLabel(PeerId id, ViewSpec spec, std::string text, rgb_color color) {
+    Post([id, spec = std::move(spec), text = std::move(text), color] {
+        QWidget* parent = ParentWidget(spec.parent);
+        if (parent == nullptr)
+            return;
+        auto* label = new QLabel(QString::fromStdString(text), parent);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, ToQColor(color));
+        label->setPalette(palette);
+        Place(label, id, spec);
+    });
+}
+
+void SetLabelText(PeerId id, std::string text) {
+    Post([id, text = std::move(text)] {
+        if (auto* label = FindPeer<QLabel>(id))
+            label->setText(QString::fromStdString(text));
+    });
+}
+
+void SetLabelColor(PeerId id, rgb_color color) {
+    Post([id, color] {
+        auto* label = FindPeer<QLabel>(id);
+        if (label == nullptr)
+            return;
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, ToQColor(color));
+        label->setPalette(palette);
+    });
+}
+
+LineEditPeer::LineEditPeer(QWidget* parent, const std::string& label, float divider,
+                           std::shared_ptr<SharedText> text, BMessage invoke, BMessenger window)
+    : QWidget(parent),
+      fLabel(new QLabel(QString::fromStdString(label), this)),
+      fEdit(new QLineEdit(QString::fromStdString(text->Get()), this)),
+      fText(std::move(text)) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(fLabel);
+    layout->addWidget(fEdit, 1);
+    SetDivider(divider);
+    connect(fEdit, &QLineEdit::textEdited, this,
+            [this](const QString& typed) { fText->Set(typed.toStdString()); });
+    connect(
+        fEdit, &QLineEdit::returnPressed, this,
+        [invoke = std::move(invoke), window = std::move(window)] { window.SendMessage(&invoke); });
+}
+
+void LineEditPeer::SetDivider(float divider) {
+    fLabel->setFixedWidth(static_cast<int>(divider));
+    fLabel->setVisible(divider > 0);
+}
+
+void CreateLineEdit(PeerId id, ViewSpec spec, std::string label, float divider,
+                    std::shared_ptr<SharedText> text, BMessage invoke, BMessenger window) {
+    Post([=, spec = std::move(spec)] {
+        if (QWidget* parent = ParentWidget(spec.parent))
+            Place(new LineEditPeer(parent, label, divider, text, invoke, window), id, spec);
+    });
+}
+
+void SetLineEditText(PeerId id, std::string text) {
+    Post([id, text = std::move(text)] {
+        if (auto* peer = FindPeer<LineEditPeer>(id))
+            peer->Edit()->setText(QString::fromStdString(text));
+    });
+}
+
+void SetDivider(PeerId id, float divider) {
+    Post([id, divider] {
+        if (auto* peer = FindPeer<LineEditPeer>(id))
+            peer->SetDivider(divider);
+    });
+}
+
+void CreateButton(PeerId id, ViewSpec spec, std::string label, BMessage invoke, BMessenger window) {
+    Post([=, spec = std::move(spec)] {
+        QWidget* parent = ParentWidget(spec.parent);
+        if (parent == nullptr)
+            return;
+        auto* button = new QPushButton(QString::fromStdString(label), parent);
+        button->setAutoDefault(false);
+        QObject::connect(button, &QPushButton::clicked, button,
+                         [invoke, window] { window.SendMessage(&invoke); });
+        Place(button, id, spec);
+    });
+}
+
+void SetButtonLabel(PeerId id, std::string label) {
+    Post([id, label = std::move(label)] {
+        if (auto* button = FindPeer<QPushButton>(id))
+            button->setText(QString::fromStdString(label));
+    });
+}
+
+TextEditPeer::TextEditPeer(QWidget* parent, std::shared_ptr<SharedText> text, bool editable)
+    : QPlainTextEdit(parent), fText(std::move(text)) {
+    SetText(fText->Get());
+    setReadOnly(!editable);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!fSetting)
+            fText->Set(toPlainText().toStdString());
+    });
+}
+
+void TextEditPeer::SetText(const std::string& text) {
+    // The kit set this text itself: typing alone feeds the shared text.
+    fSetting = true;
+    setPlainText(QString::fromStdString(text));
+    fSetting = false;
+}
+
+void CreateTextEdit(PeerId id, ViewSpec spec, std::shared_ptr<SharedText> text, bool editable) {
+    Post([=, spec = std::move(spec)] {
+        if (QWidget* parent = ParentWidget(spec.parent))
+            Place(new TextEditPeer(parent, text, editable), id, spec);
+    });
+}
+
+void SetTextEditText(PeerId id, std::string text) {
+    Post([id, text = std::move(text)] {
+        if (auto* edit = FindPeer<TextEditPeer>(id))
+            edit->SetText(text);
+    });
+}
+
+void SetTextEditEditable(PeerId id, bool editable) {
+    Post([id, editable] {
+        if (auto* edit = FindPeer<TextEditPeer>(id))
+            edit->setReadOnly(!editable);
+    });
+}
+
+void SetVerticalScrollBar(PeerId id, BRect frame) {
+    Post([id, frame] {
+        auto* edit = FindPeer<TextEditPeer>(id);
+        if (edit == nullptr)
+            return;
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        edit->setGeometry(ToQRect(frame));
+    });
+}
+
+void CreateContainer(PeerId id, ViewSpec spec) {
+    Post([id, spec = std::move(spec)] {
+        if (QWidget* parent = ParentWidget(spec.parent))
+            Place(new QWidget(parent), id, spec);
+    });
+}
+
+void SetEnabled(PeerId id, bool enabled) {
+    Post([id, enabled] {
+        if (auto* widget = FindPeer<QWidget>(id))
+            widget->setEnabled(enabled);
+    });
+}
+
+void Focus(PeerId id) {
+    Post([id] {
+        QWidget* widget = FindPeer<QWidget>(id);
+        if (auto* lineEdit = qobject_cast<LineEditPeer*>(widget))
+            widget = lineEdit->Edit();
+        if (widget != nullptr)
+            widget->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void CreateMenuBar(PeerId id, ViewSpec spec, std::vector<MenuSpec> menus, BMessenger window) {
+    Post([id, spec = std::move(spec), menus = std::move(menus), window = std::move(window)] {
+        QWidget* parent = ParentWidget(spec.parent);
+        if (parent == nullptr)
+            return;
+        auto* bar = new QMenuBar(parent);
+        bar->setNativeMenuBar(false);
+        for (const MenuSpec& menuSpec : menus) {
+            QMenu* menu = bar->addMenu(QString::fromStdString(menuSpec.title));
+            for (const MenuItemSpec& item : menuSpec.items) {
+                if (item.label.empty()) {
+                    RegisterPeer(item.id, menu->addSeparator());
+                    continue;
+                }
+                QAction* action = menu->addAction(QString::fromStdString(item.label));
+                action->setEnabled(item.enabled);
+                if (item.shortcut != 0)
+                    action->setShortcut(
+                        QKeySequence(QKeyCombination(Qt::ControlModifier, Qt::Key(item.shortcut))));
+                QObject::connect(
+                    action, &QAction::triggered, action,
+                    [message = item.message, window] { window.SendMessage(&message); });
+                RegisterPeer(item.id, action);
+            }
+        }
+        Place(bar, id, spec);
+    });
+}
+
+void SetMenuItemEnabled(PeerId item, bool enabled) {
+    Post([item, enabled] {
+        if (auto* action = FindPeer<QAction>(item))
+            action->setEnabled(enabled);
+    });
+}
+
+}  // namespace kit::qt

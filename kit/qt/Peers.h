@@ -1,0 +1,73 @@
+// Peer widgets with behaviour of their own. GUI thread only.
+#pragma once
+
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+#include "kit/qt/Bridge.h"
+
+class QLabel;
+class QLineEdit;
+
+namespace kit::qt {
+
+// A kit window: its close box asks the window's thread instead of closing.
+class WindowPeer : public QWidget {
+    Q_OBJECT
+public:
+    explicit WindowPeer(const WindowSpec& spec);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    const BMessenger fMessenger;
+};
+
+// A drawn view: shows the last image its view published; sends mouse presses to the view.
+class CanvasPeer : public QWidget {
+    Q_OBJECT
+public:
+    CanvasPeer(QWidget* parent, BMessenger target);
+    void Show(QImage image);
+    const QImage& Image() const { return fImage; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    const BMessenger fTarget;
+    QImage fImage;
+};
+
+// A text control: a label left of the divider and a line entry.
+class LineEditPeer : public QWidget {
+    Q_OBJECT
+public:
+    LineEditPeer(QWidget* parent, const std::string& label, float divider,
+                 std::shared_ptr<SharedText> text, BMessage invoke, BMessenger window);
+    QLineEdit* Edit() const { return fEdit; }
+    QLabel* Label() const { return fLabel; }
+    void SetDivider(float divider);
+
+private:
+    QLabel* const fLabel;
+    QLineEdit* const fEdit;
+    const std::shared_ptr<SharedText> fText;
+};
+
+// A text view: typing feeds the shared text.
+class TextEditPeer : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    TextEditPeer(QWidget* parent, std::shared_ptr<SharedText> text, bool editable);
+    void SetText(const std::string& text);
+
+private:
+    const std::shared_ptr<SharedText> fText;
+    bool fSetting = false;
+};
+
+}  // namespace kit::qt

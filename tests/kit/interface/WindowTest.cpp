@@ -1,0 +1,139 @@
+#include "kit/interface/Window.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+#include "kit/application/Application.h"
+#include "kit/interface/StringView.h"
+#include "kit/qt/Inspect.h"
+#include "tests/TestSupport.h"
+
+using testing_support::WaitUntil;
+namespace inspect = kit::qt::inspect;
+
+namespace {
+
+constexpr uint32 kHello = 1;
+
+// What the views and windows below saw, kept apart from them since they delete themselves.
+struct Record {
+    std::atomic<thread_id> helloThread{-1};
+    std::atomic<thread_id> quitRequestedThread{-1};
+    std::atomic<int32> presses{0};
+    std::atomic<float> x{-1};
+    std::atomic<float> y{-1};
+};
+
+class BoardLikeView : public BView {
+public:
+    BoardLikeView(BRect frame, Record& record)
+        : BView(frame, "board", B_FOLLOW_NONE, B_WILL_DRAW), fRecord(record) {}
+
+    void MessageReceived(BMessage* message) override {
+        if (message->what == kHello)
+            fRecord.helloThread = find_thread(nullptr);
+    }
+    void MouseDown(BPoint where) override {
+        fRecord.x = where.x;
+        fRecord.y = where.y;
+        ++fRecord.presses;
+    }
+    void Draw(BRect) override {
+        StrokeLine(BPoint(0, 0), BPoint(0, 300));
+        SetHighColor(255, 0, 0, 0);
+        SetPenSize(2);
+        StrokeEllipse(BPoint(30, 30), 8, 8);
+        SetPenSize(1);
+        SetHighColor(0, 0, 0);
+    }
+
+private:
+    Record& fRecord;
+};
+
+class TestWindow : public BWindow {
+public:
+    TestWindow(const char* title, Record& record)
+        : BWindow(BRect(100, 100, 400, 440), title, B_TITLED_WINDOW,
+                  B_NOT_RESIZABLE | B_NOT_ZOOMABLE),
+          fRecord(record) {}
+
+    bool QuitRequested() override {
+        fRecord.quitRequestedThread = find_thread(nullptr);
+        return true;
+    }
+
+private:
+    Record& fRecord;
+};
+
+bool Gone(const std::string& title) {
+    return !inspect::FindWindow(title).has_value();
+}
+
+}  // namespace
+
+TEST(WindowTest, AViewsMessengerReachesItOnItsWindowsThread) {
+    Record record;
+    auto* window = new TestWindow("messenger", record);
+    auto* view = new BoardLikeView(BRect(0, 20, 300, 320), record);
+    EXPECT_FALSE(BMessenger(view).IsValid()) << "a view in no window has no valid messenger";
+    window->AddChild(view);
+    BMessenger messenger(view);
+    ASSERT_TRUE(messenger.IsValid());
+    window->Show();
+    const thread_id windowThread = window->Thread();
+    ASSERT_EQ(messenger.SendMessage(kHello), B_OK);
+    ASSERT_TRUE(WaitUntil([&] { return record.helloThread != -1; }));
+    EXPECT_EQ(record.helloThread, windowThread);
+
+    // The close box asks the window's own thread, which then quits and deletes the window.
+    ASSERT_TRUE(WaitUntil([&] { return !Gone("messenger"); }));
+    ASSERT_TRUE(inspect::Close("messenger"));
+    ASSERT_TRUE(WaitUntil([&] { return Gone("messenger") && be_app->CountWindows() == 0; }));
+    EXPECT_EQ(record.quitRequestedThread, windowThread);
+    EXPECT_FALSE(messenger.IsValid());
+}
+
+TEST(WindowTest, MousePressesArriveInViewCoordinatesThroughTheStatusText) {
+    Record record;
+    auto* window = new TestWindow("mouse", record);
+    window->AddChild(new BoardLikeView(BRect(0, 20, 300, 320), record));
+    // Text laid over the board's last row lets presses through to the board.
+    window->AddChild(new BStringView(BRect(1, 310, 150, 340), "status", "Listen..."));
+    window->Show();
+    ASSERT_TRUE(WaitUntil([&] { return !Gone("mouse"); }));
+
+    ASSERT_TRUE(inspect::Click("mouse", BPoint(25, 45)));
+    ASSERT_TRUE(WaitUntil([&] { return record.presses == 1; }));
+    EXPECT_EQ(record.x, 25);
+    EXPECT_EQ(record.y, 25);
+    ASSERT_TRUE(inspect::Click("mouse", BPoint(10, 315)));
+    ASSERT_TRUE(WaitUntil([&] { return record.presses == 2; }));
+    EXPECT_EQ(record.x, 10);
+    EXPECT_EQ(record.y, 295);
+
+    window->PostMessage(B_QUIT_REQUESTED);
+    ASSERT_TRUE(WaitUntil([&] { return Gone("mouse"); }));
+}
+
+TEST(WindowTest, AViewDrawsAliasedInItsHighColourOnWhite) {
+    Record record;
+    auto* window = new TestWindow("drawing", record);
+    window->AddChild(new BoardLikeView(BRect(0, 20, 300, 320), record));
+    window->Show();
+    const rgb_color black{0, 0, 0, 255};
+    const rgb_color white{255, 255, 255, 255};
+    const rgb_color red{255, 0, 0, 255};
+    ASSERT_TRUE(WaitUntil([&] { return inspect::Pixel("drawing", "board", 0, 150) == black; }));
+    EXPECT_EQ(inspect::Pixel("drawing", "board", 0, 300), black);
+    EXPECT_EQ(inspect::Pixel("drawing", "board", 1, 150), white);
+    // The ring of radius 8 around (30, 30), in red although its alpha byte is 0.
+    EXPECT_EQ(inspect::Pixel("drawing", "board", 38, 30), red);
+    EXPECT_EQ(inspect::Pixel("drawing", "board", 30, 30), white);
+    EXPECT_EQ(inspect::Pixel("drawing", "board", 301, 0), std::nullopt);
+    window->PostMessage(B_QUIT_REQUESTED);
+    ASSERT_TRUE(WaitUntil([&] { return Gone("drawing"); }));
+}
