@@ -1,0 +1,65 @@
+// Every message code, field name and shared constant of the program.
+#pragma once
+
+#include "kit/interface/GraphicsDefs.h"
+#include "kit/kernel/OS.h"
+
+// Network game events, to the board (and to the connect dialog).
+constexpr uint32 MSG_NET_PUT = 3001;         // "par1", "par2": the peer's move
+constexpr uint32 MSG_NET_GAME_START = 3011;  // a link is up
+constexpr uint32 MSG_NET_GAME_END = 3012;    // the link was not made, or the peer left
+
+// The link's states: stored in linkState (except LINK_LISTENING) and reported to the main
+// window under the same code.
+constexpr int32 LINK_NOT_CONNECTED = 4001;
+constexpr int32 LINK_SERVER = 4002;
+constexpr int32 LINK_CLIENT = 4003;
+constexpr int32 LINK_LISTENING = 4004;
+
+// Scores, to the main window.
+constexpr uint32 MSG_X_WON = 5001;
+constexpr uint32 MSG_O_WON = 5002;
+constexpr uint32 MSG_RESET_SCORE = 5003;
+
+// Link, chat and turn notices, to the main window.
+constexpr uint32 MSG_CHAT_RECEIVED = 6001;  // "msg": the received text
+constexpr uint32 MSG_LINK_UP = 6002;
+constexpr uint32 MSG_LINK_DOWN = 6003;
+constexpr uint32 MSG_TURN = 6004;  // "player" (int8): whose turn it now is
+
+// Menu commands and the timer tick. MSG_NEW_LOCAL_GAME and MSG_SEND_CHAT share a code; each goes
+// only to its own window.
+constexpr uint32 MSG_NEW_LOCAL_GAME = 10001;
+constexpr uint32 MSG_SEND_CHAT = 10001;
+constexpr uint32 MSG_CONNECT = 10002;
+constexpr uint32 MSG_DISCONNECT = 10003;
+constexpr uint32 MSG_QUIT = 10004;
+constexpr uint32 MSG_SEND_MESSAGE = 10010;
+constexpr uint32 MSG_ABOUT = 10021;
+constexpr uint32 MSG_TICK = 10041;
+
+// The connect dialog's button.
+constexpr uint32 MSG_CONNECT_BUTTON = 12345;
+
+// Field names.
+constexpr const char* FIELD_PAR1 = "par1";
+constexpr const char* FIELD_PAR2 = "par2";
+constexpr const char* FIELD_PLAYER = "player";
+constexpr const char* FIELD_MSG = "msg";
+
+// Players, as board cells and turns hold them.
+constexpr int PLAYER_O = 1;
+constexpr int PLAYER_X = 2;
+
+// Game modes.
+constexpr int32 GAME_LOCAL = 1;
+constexpr int32 GAME_NETWORK = 2;
+
+// X is red and O blue, on the board and on the move clock.
+constexpr rgb_color COLOR_X = {255, 0, 0, 0};
+constexpr rgb_color COLOR_O = {0, 0, 255, 0};
+
+// The link's TCP port, on both sides.
+constexpr uint16 NET_PORT = 1777;
+// The socket argument by which the receive loop is told to read the client socket.
+constexpr int USE_CLIENT_SOCKET = 999;

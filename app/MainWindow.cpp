@@ -1,0 +1,81 @@
+#include "app/MainWindow.h"
+
+#include "app/Constants.h"
+#include "kit/application/Application.h"
+
+namespace {
+
+BMenuItem* Item(const char* label, uint32 code, char shortcut) {
+    return new BMenuItem(label, new BMessage(code), shortcut);
+}
+
+BStringView* StatusText(BWindow* window, BRect frame, const char* name, const char* text) {
+    auto* view = new BStringView(frame, name, text, B_FOLLOW_LEFT | B_FOLLOW_TOP, B_WILL_DRAW);
+    window->AddChild(view);
+    return view;
+}
+
+}  // namespace
+
+MainWindow::MainWindow()
+    : BWindow(BRect(200, 200, 500, 540), "Quillet 1.4", B_TITLED_WINDOW,
+              B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE) {
+    const BRect bounds = Bounds();
+
+    auto* menuBar =
+        new BMenuBar(bounds, "Menyn", B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP, B_ITEMS_IN_ROW, true);
+    auto* fileMenu = new BMenu("File", B_ITEMS_IN_COLUMN);
+    fileMenu->AddItem(Item("New local game", MSG_NEW_LOCAL_GAME, 'N'));
+    fileMenu->AddSeparatorItem();
+    fileMenu->AddItem(Item("Quit", MSG_QUIT, 'Q'));
+    auto* internetMenu = new BMenu("Internet", B_ITEMS_IN_COLUMN);
+    internetMenu->AddItem(Item("Connect...", MSG_CONNECT, 'C'));
+    internetMenu->AddItem(disconnectItem = Item("Disconnect", MSG_DISCONNECT, 'D'));
+    internetMenu->AddItem(sendMessageItem = Item("Send message", MSG_SEND_MESSAGE, 'M'));
+    disconnectItem->SetEnabled(false);
+    sendMessageItem->SetEnabled(false);
+    auto* helpMenu = new BMenu("Help", B_ITEMS_IN_COLUMN);
+    helpMenu->AddItem(Item("About...", MSG_ABOUT, 0));
+    menuBar->AddItem(fileMenu);
+    menuBar->AddItem(internetMenu);
+    menuBar->AddItem(helpMenu);
+    AddChild(menuBar);
+
+    const float left = bounds.left;
+    const float right = bounds.right;
+    const float bottom = bounds.bottom;
+    statusView = StatusText(this, BRect(left + 1, bottom - 30, left + 150, bottom),
+                            "status connect", "Listen for connections...");
+    xScoreView =
+        StatusText(this, BRect(right - 80, bottom - 30, right - 40, bottom), "x connect", "X: 0");
+    oScoreView =
+        StatusText(this, BRect(right - 40, bottom - 30, right - 5, bottom), "o connect", "O: 0");
+    timeView = StatusText(this, BRect(right - 130, bottom - 30, right - 90, bottom), "time status",
+                          "00:00");
+    timeView->SetHighColor(COLOR_X);
+
+    seconds = 0;
+    minutes = 0;
+    oScore = 0;
+    xScore = 0;
+
+    BMessage tick(MSG_TICK);
+    clockRunner = std::make_unique<BMessageRunner>(BMessenger(this), &tick, 1000000, -1);
+
+    Show();
+}
+
+void MainWindow::MessageReceived(BMessage* message) {
+    switch (message->what) {
+        case MSG_QUIT:
+            QuitRequested();
+            break;
+        default:
+            BWindow::MessageReceived(message);
+    }
+}
+
+bool MainWindow::QuitRequested() {
+    be_app->PostMessage(B_QUIT_REQUESTED);
+    return true;
+}
