@@ -77,7 +77,10 @@ void BLooper::Quit() {
         delete this;
         return;
     }
-    fPort->Push({BMessage(kQuitNow), Token()}, B_INFINITE_TIMEOUT, true);
+    // The looper deletes itself, and its queue, as soon as it takes this: keep the queue alive
+    // until the push has returned.
+    std::shared_ptr<kit::Port> port = fPort;
+    port->Push({BMessage(kQuitNow), Token()}, B_INFINITE_TIMEOUT, true);
     wait_for_thread(thread, nullptr);
 }
 

@@ -62,6 +62,6 @@ private:
     std::atomic<thread_id> fLockOwner{-1};
     int32 fLockCount = 0;  // touched only by the lock's owner
     std::vector<BHandler*> fHandlers;
-    thread_id fThread = -1;
-    bool fQuitting = false;  // the looper's thread only
+    std::atomic<thread_id> fThread{-1};  // set by Run and by the thread itself
+    bool fQuitting = false;              // the looper's thread only
 };
