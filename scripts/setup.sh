@@ -11,6 +11,8 @@ libgl-dev
 libgtest-dev
 libgmock-dev
 libbenchmark-dev
+clang
+libclang-rt-14-dev
 fonts-dejavu-core
 xvfb
 xauth

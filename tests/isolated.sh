@@ -7,7 +7,7 @@
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$(dirname "$0")/lsan.supp}"
-export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
+export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$(dirname "$0")/tsan.supp}"
 if [ -z "$QUILLET_TEST_NAMESPACE" ]; then
     if [ "$(id -u)" = 0 ]; then flags=-nm; else flags=-rnm; fi
     if unshare $flags true 2>/dev/null; then
