@@ -176,6 +176,10 @@ int closesocket(int socket) {
     return close(socket);
 }
 
+int setsockopt(int socket, int level, int option, const void* value, socklen_t length) {
+    return ::setsockopt(socket, level, option, value, length);
+}
+
 status_t ResolveHost(const char* name, in_addr_t* address) {
     if (address == nullptr)
         return B_BAD_VALUE;

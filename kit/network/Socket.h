@@ -28,6 +28,7 @@ ssize_t send(int socket, const void* data, size_t length, int flags);
 // recv(2); a stop point.
 ssize_t recv(int socket, void* buffer, size_t length, int flags);
 int closesocket(int socket);
+int setsockopt(int socket, int level, int option, const void* value, socklen_t length);
 
 // Looks up a host name or dotted IPv4 address and gives its first IPv4 address in network byte
 // order. B_OK, or B_NAME_NOT_FOUND when it does not resolve. A stop point.

@@ -1,0 +1,117 @@
+// One move's round trip between two links over loopback (client sends "PUT", the server's board
+// answers with its own "PUT"), beside a bare TCP ping-pong of the same bytes on the same
+// loopback, measured in the same run. Needs port 1777: run it in a network namespace of its own,
+// for example `unshare -rn sh -c 'ip link set lo up; build/bench/link_bench'`.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "app/Constants.h"
+#include "kit/application/Looper.h"
+#include "net/NetView.h"
+
+namespace {
+
+// Stands in for a board or a main window: counts the codes it is sent and wakes a waiter.
+class Counter : public BLooper {
+public:
+    void MessageReceived(BMessage* message) override {
+        if (message->what == MSG_NET_PUT && answer != nullptr)
+            answer->SendMessage("PUT 8 4\n");
+        std::lock_guard lock(mutex);
+        ++counts[message->what];
+        changed.notify_all();
+    }
+    int64 Count(uint32 what) {
+        std::lock_guard lock(mutex);
+        return counts[what];
+    }
+    void WaitFor(uint32 what, int64 count) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return counts[what] >= count; });
+    }
+
+    NetView* answer = nullptr;  // set before any move arrives
+    std::mutex mutex;           // guards counts
+    std::condition_variable changed;
+    std::map<uint32, int64> counts;
+};
+
+std::unique_ptr<NetView> MakeLink(Counter* board, Counter* main) {
+    return std::make_unique<NetView>(std::make_unique<BMessenger>(board),
+                                     std::make_unique<BMessenger>(main));
+}
+
+void BM_MoveRoundTripBetweenTwoLinks(benchmark::State& state) {
+    Counter* loopers[4];
+    for (Counter*& looper : loopers) {
+        looper = new Counter();
+        looper->Run();
+    }
+    auto [serverBoard, serverMain, clientBoard, clientMain] = loopers;
+    auto server = MakeLink(serverBoard, serverMain);
+    serverMain->WaitFor(LINK_LISTENING, 1);
+    serverBoard->answer = server.get();
+    auto client = MakeLink(clientBoard, clientMain);
+    client->DisListen(true, false);
+    client->SetAddress("127.0.0.1");
+    resume_thread(client->SpawnMessageLoop());
+    serverBoard->WaitFor(MSG_NET_GAME_START, 1);
+    clientMain->WaitFor(MSG_LINK_UP, 1);
+
+    int64 moves = 0;
+    for (auto _ : state) {
+        client->SendMessage("PUT 8 3\n");
+        clientBoard->WaitFor(MSG_NET_PUT, ++moves);
+    }
+    client.reset();
+    server.reset();
+    for (Counter* looper : loopers)
+        looper->Quit();
+}
+BENCHMARK(BM_MoveRoundTripBetweenTwoLinks)->UseRealTime();
+
+void BM_BareTcpPingPong(benchmark::State& state) {
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    listen(listener, 1);
+    int client = socket(AF_INET, SOCK_STREAM, 0);
+    connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int server = accept(listener, nullptr, nullptr);
+    const int on = 1;
+    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    setsockopt(server, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    std::thread echo([server] {
+        char buffer[64];
+        ssize_t count;
+        while ((count = recv(server, buffer, sizeof buffer, 0)) > 0)
+            send(server, buffer, count, 0);
+    });
+    char buffer[64];
+    for (auto _ : state) {
+        send(client, "PUT 8 3\n", 8, 0);
+        recv(client, buffer, sizeof buffer, 0);
+    }
+    close(client);
+    echo.join();
+    close(server);
+    close(listener);
+}
+BENCHMARK(BM_BareTcpPingPong)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
