@@ -22,6 +22,10 @@ MainWindow::MainWindow()
               B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE) {
     const BRect bounds = Bounds();
 
+    // The board joins later; until then the link's reports to it go nowhere.
+    netView = std::make_unique<NetView>(std::make_unique<BMessenger>(),
+                                        std::make_unique<BMessenger>(this));
+
     auto* menuBar =
         new BMenuBar(bounds, "Menyn", B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP, B_ITEMS_IN_ROW, true);
     auto* fileMenu = new BMenu("File", B_ITEMS_IN_COLUMN);
@@ -67,6 +71,18 @@ MainWindow::MainWindow()
 
 void MainWindow::MessageReceived(BMessage* message) {
     switch (message->what) {
+        case LINK_NOT_CONNECTED:
+            statusView->SetText("Not connected");
+            break;
+        case LINK_SERVER:
+            statusView->SetText("Connected as server");
+            break;
+        case LINK_CLIENT:
+            statusView->SetText("Connected as client");
+            break;
+        case LINK_LISTENING:
+            statusView->SetText("Listen for connections...");
+            break;
         case MSG_QUIT:
             QuitRequested();
             break;
@@ -76,6 +92,8 @@ void MainWindow::MessageReceived(BMessage* message) {
 }
 
 bool MainWindow::QuitRequested() {
+    // Ends the link first, so that a connected peer is told.
+    netView.reset();
     be_app->PostMessage(B_QUIT_REQUESTED);
     return true;
 }

@@ -1,6 +1,6 @@
 // MainWindow: the program's one permanent window: menu bar, status row (link state, both
-// scores, the move clock) and its one-second clock. Built on the main thread; everything else
-// runs on the window's own thread.
+// scores, the move clock) and its one-second clock; it owns the network link. Built on the main
+// thread; everything else runs on the window's own thread.
 #pragma once
 
 #include <memory>
@@ -9,6 +9,7 @@
 #include "kit/interface/MenuBar.h"
 #include "kit/interface/StringView.h"
 #include "kit/interface/Window.h"
+#include "net/NetView.h"
 
 class MainWindow : public BWindow {
 public:
@@ -18,6 +19,8 @@ public:
     bool QuitRequested() override;
 
 private:
+    // The link; ended and released when the window is asked to quit.
+    std::unique_ptr<NetView> netView;
     BStringView* statusView;
     BStringView* xScoreView;
     BStringView* oScoreView;

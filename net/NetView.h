@@ -1,0 +1,79 @@
+// NetView: the program's one TCP link to a peer, as server (it accepted the peer on port 1777) or
+// client (it connected). It listens from construction on, in its "Listen loop" thread; the
+// connect dialog starts its "Message loop" thread to connect instead. Whichever thread made the
+// link reads it and reports what arrives, by message only, to the board, the main window and the
+// dialog of the current attempt.
+//
+// Threads: built and destroyed on the main window's side; DisConnect, DisListen and SendMessage
+// may be called from any window thread at any time. linkState is atomic; the socket fields, the
+// thread fields and every change of state are guarded by linkLock, which is never held while a
+// thread blocks in accept, connect, recv or an alert, while a thread is being stopped, or while a
+// report is posted (a post may wait on a full queue whose owner waits for this lock).
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "kit/application/Messenger.h"
+
+class NetView {
+public:
+    // Takes the messengers to the board and to the main window, and starts listening.
+    NetView(std::unique_ptr<BMessenger> board, std::unique_ptr<BMessenger> main);
+    // Ends any link (the peer is told), stops both threads and starts none.
+    ~NetView();
+    NetView(const NetView&) = delete;
+    NetView& operator=(const NetView&) = delete;
+
+    // On the "Message loop" thread: connects to address and reads the link until it ends; true
+    // when a link was made.
+    bool ConnectToIP(const char* address);
+    // On the "Listen loop" thread: waits for a peer and reads the link until it ends.
+    bool ListenForConnections();
+    // End the link: the peer is told when one is up; DisConnect closes the client socket and
+    // stops the "Message loop" thread, DisListen the server socket and the "Listen loop".
+    void DisConnect(bool stopThread, bool restartListen);
+    void DisListen(bool stopThread, bool restartListen);
+    // Reads socket (USE_CLIENT_SOCKET: the client socket) until the link ends; false then, true
+    // at once for a negative socket.
+    bool LoopMessages(int socket);
+    // Sends text on the link when one is up; otherwise nothing.
+    void SendMessage(const char* text);
+
+    static int32 listenloop(void* data);
+    static int32 msgloop(void* data);
+
+    // Copies the address to connect to into addressBuffer. An address longer than 99 bytes does
+    // not fit: the next attempt is refused as one that does not resolve.
+    void SetAddress(const char* address);
+    // Spawns the "Message loop" thread (not yet resumed) and keeps it in msgThread.
+    thread_id SpawnMessageLoop();
+
+    // Written by the connect dialog before it starts the "Message loop" thread, read by it.
+    std::unique_ptr<BMessenger> dialogMessenger;
+    char addressBuffer[100] = "";
+    // Set at construction, never changed.
+    const std::unique_ptr<BMessenger> boardMessenger;
+    const std::unique_ptr<BMessenger> mainMessenger;
+
+    std::atomic<int32> linkState;
+
+private:
+    enum class Side { Client, Server };
+    void EndLink(Side side, bool stopThread, bool restartListen);
+    void StartListenThread();
+    // Tells the dialog the attempt failed and shows the failure alert.
+    void Refuse();
+    // Whether the thread reading socket still owns a link that is up: once this side ended the
+    // link, what the reader gets is no longer reported.
+    bool StillReading(int socket);
+    void Post(BMessenger* target, uint32 what);
+
+    std::mutex linkLock;  // guards the four fields below and every change of linkState
+    int clientSocket = -1;
+    int serverSocket = -1;
+    thread_id msgThread = -1;
+    thread_id listenThread = -1;
+    bool addressTooLong = false;  // written by the dialog with addressBuffer
+};
