@@ -1,7 +1,11 @@
 #include "app/MainWindow.h"
 
+#include <string>
+
+#include "app/Clock.h"
 #include "app/Constants.h"
 #include "kit/application/Application.h"
+#include "kit/interface/Alert.h"
 
 namespace {
 
@@ -22,9 +26,17 @@ MainWindow::MainWindow()
               B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE) {
     const BRect bounds = Bounds();
 
-    // The board joins later; until then the link's reports to it go nowhere.
-    netView = std::make_unique<NetView>(std::make_unique<BMessenger>(),
-                                        std::make_unique<BMessenger>(this));
+    BRect boardFrame = bounds;
+    boardFrame.top += 20;
+    boardFrame.bottom -= 20;
+    gameView = new GameView(boardFrame, BMessenger(this));
+    AddChild(gameView);
+
+    // The board is in the window now, so that its messenger reaches it.
+    auto mainMessenger = std::make_unique<BMessenger>(this);
+    auto boardMessenger = std::make_unique<BMessenger>(gameView);
+    netView = std::make_unique<NetView>(std::move(boardMessenger), std::move(mainMessenger));
+    gameView->netView = netView.get();
 
     auto* menuBar =
         new BMenuBar(bounds, "Menyn", B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP, B_ITEMS_IN_ROW, true);
@@ -69,6 +81,27 @@ MainWindow::MainWindow()
     Show();
 }
 
+void MainWindow::ResetClock() {
+    minutes = 0;
+    seconds = 0;
+    timeView->SetHighColor(COLOR_X);
+    timeView->SetText("00:00");
+}
+
+void MainWindow::ShowAbout() {
+    const char* text =
+        "Quillet\nby the Quillet authors\nhttps://quillet.example.org\n"
+        "quillet@example.org\n\n";
+    auto* alert =
+        new BAlert("Quillet", text, "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT);
+    BTextView* textView = alert->TextView();
+    textView->SetStylable(true);
+    BFont font(*be_plain_font);
+    font.SetSize(15);
+    textView->SetFontAndColor(0, std::string_view("Quillet").size(), &font, B_FONT_ALL);
+    alert->Go();
+}
+
 void MainWindow::MessageReceived(BMessage* message) {
     switch (message->what) {
         case LINK_NOT_CONNECTED:
@@ -83,8 +116,56 @@ void MainWindow::MessageReceived(BMessage* message) {
         case LINK_LISTENING:
             statusView->SetText("Listen for connections...");
             break;
+        case MSG_X_WON:
+            xScoreView->SetText(("X: " + std::to_string(++xScore)).c_str());
+            break;
+        case MSG_O_WON:
+            oScoreView->SetText(("O: " + std::to_string(++oScore)).c_str());
+            break;
+        case MSG_RESET_SCORE:
+            oScore = 0;
+            xScore = 0;
+            xScoreView->SetText("X: 0");
+            oScoreView->SetText("O: 0");
+            break;
+        case MSG_LINK_UP:
+            disconnectItem->SetEnabled(true);
+            sendMessageItem->SetEnabled(true);
+            ResetClock();
+            break;
+        case MSG_LINK_DOWN:
+            disconnectItem->SetEnabled(false);
+            sendMessageItem->SetEnabled(false);
+            ResetClock();
+            break;
+        case MSG_TURN: {
+            minutes = 0;
+            seconds = 0;
+            int8 player = 0;
+            message->FindInt8(FIELD_PLAYER, &player);
+            timeView->SetHighColor(player == PLAYER_O ? COLOR_O : COLOR_X);
+            timeView->SetText("00:00");
+            break;
+        }
+        case MSG_NEW_LOCAL_GAME:
+            gameView->NewGame(false, PLAYER_X);
+            break;
+        case MSG_DISCONNECT:
+            if (netView == nullptr || netView->linkState == LINK_NOT_CONNECTED)
+                break;
+            gameView->NewGame(false, PLAYER_X);
+            disconnectItem->SetEnabled(false);
+            sendMessageItem->SetEnabled(false);
+            break;
         case MSG_QUIT:
             QuitRequested();
+            break;
+        case MSG_ABOUT:
+            ShowAbout();
+            break;
+        case MSG_TICK:
+            AdvanceClock(minutes, seconds);
+            timeView->SetText(ClockText(minutes, seconds).c_str());
             break;
         default:
             BWindow::MessageReceived(message);
@@ -92,7 +173,8 @@ void MainWindow::MessageReceived(BMessage* message) {
 }
 
 bool MainWindow::QuitRequested() {
-    // Ends the link first, so that a connected peer is told.
+    // Ends the link first, so that a connected peer is told; the board no longer uses it.
+    gameView->netView = nullptr;
     netView.reset();
     be_app->PostMessage(B_QUIT_REQUESTED);
     return true;

@@ -1,10 +1,12 @@
-// MainWindow: the program's one permanent window: menu bar, status row (link state, both
-// scores, the move clock) and its one-second clock; it owns the network link. Built on the main
-// thread; everything else runs on the window's own thread.
+// MainWindow: the program's one permanent window: menu bar, board, status row (link state, both
+// scores, the move clock); it owns the network link and is the switchboard between the menus,
+// the board and the link. Built on the main thread; everything else runs on the window's own
+// thread.
 #pragma once
 
 #include <memory>
 
+#include "game/GameView.h"
 #include "kit/application/MessageRunner.h"
 #include "kit/interface/MenuBar.h"
 #include "kit/interface/StringView.h"
@@ -18,8 +20,16 @@ public:
     void MessageReceived(BMessage* message) override;
     bool QuitRequested() override;
 
+    // The link; null once the window was asked to quit.
+    NetView* Link() const { return netView.get(); }
+    GameView* BoardView() const { return gameView; }
+
 private:
-    // The link; ended and released when the window is asked to quit.
+    void ResetClock();
+    void ShowAbout();
+
+    GameView* gameView;
+    // Ended and released when the window is asked to quit.
     std::unique_ptr<NetView> netView;
     BStringView* statusView;
     BStringView* xScoreView;

@@ -7,7 +7,13 @@
 namespace {
 // Sent by Quit from another thread: the looper ends without asking QuitRequested.
 constexpr uint32 kQuitNow = FourLetterCode("_QIT");
+
+thread_local BLooper* tLooper = nullptr;
 }  // namespace
+
+BLooper* BLooper::LooperForThread() {
+    return tLooper;
+}
 
 BLooper::BLooper(const char* name) : BHandler(name), fPort(std::make_shared<kit::Port>()) {
     AddHandler(this);
@@ -38,6 +44,7 @@ void BLooper::AdoptThread(thread_id thread) {
 
 void BLooper::Loop() {
     AdoptThread(find_thread(nullptr));
+    tLooper = this;
     std::deque<kit::Envelope> batch;
     while (!fQuitting && fPort->WaitAndTake(batch)) {
         for (kit::Envelope& envelope : batch) {
@@ -47,6 +54,7 @@ void BLooper::Loop() {
         batch.clear();
     }
     fPort->Close();
+    tLooper = nullptr;
     delete this;
 }
 

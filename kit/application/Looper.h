@@ -39,6 +39,8 @@ public:
     bool IsLocked() const;
 
     thread_id Thread() const { return fThread; }
+    // The looper whose thread is calling, or null.
+    static BLooper* LooperForThread();
 
     // The queue, for messengers.
     const std::shared_ptr<kit::Port>& Port() const { return fPort; }

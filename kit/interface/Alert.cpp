@@ -1,5 +1,7 @@
 #include "kit/interface/Alert.h"
 
+#include "kit/interface/Window.h"
+
 BAlert::BAlert(const char* title, const char* text, const char* button0, const char* button1,
                const char* button2, button_width, alert_type)
     : fTitle(title ? title : ""),
@@ -19,6 +21,9 @@ int32 BAlert::Go() {
     std::unique_ptr<BAlert> self(this);
     if (kit::qt::IsGuiThread())
         return -1;
+    // The window that waits here shows what it drew first (the winning move, for one).
+    if (auto* window = dynamic_cast<BWindow*>(BLooper::LooperForThread()))
+        window->UpdateIfNeeded();
     auto outcome = std::make_shared<kit::qt::AlertOutcome>(kit::CurrentThread());
     const kit::qt::PeerId peer = kit::qt::NewPeerId();
     kit::qt::ShowAlert(peer, {fTitle, fTextView->Text(), fTextView->FontRuns(), fButtons}, outcome);

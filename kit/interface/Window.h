@@ -35,6 +35,9 @@ public:
     window_feel Feel() const { return fFeel; }
     bool IsShown() const { return fShown; }
 
+    // Shows what the views have drawn so far, before the window's thread goes on to block.
+    void UpdateIfNeeded() { MessageHandled(); }
+
     kit::qt::PeerId Peer() const { return fPeer; }
 
 protected:

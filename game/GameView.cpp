@@ -1,0 +1,218 @@
+#include "game/GameView.h"
+
+#include <cstdlib>
+
+#include "kit/interface/Alert.h"
+#include "net/NetView.h"
+
+namespace {
+
+constexpr rgb_color kBlack = {0, 0, 0, 255};
+constexpr rgb_color kWhite = {255, 255, 255, 255};
+constexpr float kMarkPen = 2.0f;
+constexpr float kGridPen = 1.0f;
+constexpr float kRingRadius = 8.0f;
+constexpr bigtime_t kBlinkInterval = 100000;
+constexpr int32 kBlinkTicks = 10;
+
+int Other(int player) {
+    return player == PLAYER_X ? PLAYER_O : PLAYER_X;
+}
+
+// A number of the board from a field of a received move; 0 when there is none.
+long CellNumber(const char* text) {
+    return text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+}
+
+}  // namespace
+
+GameView::GameView(BRect frame, const BMessenger& mainWindow)
+    : BView(frame, "gamruta", B_FOLLOW_NONE, B_WILL_DRAW), mainMessenger(mainWindow) {}
+
+int32 GameView::LinkState() const {
+    return netView != nullptr ? netView->linkState.load() : LINK_NOT_CONNECTED;
+}
+
+void GameView::NewGame(bool network, int firstPlayer) {
+    board.Clear();
+    Invalidate(Bounds());
+    if (network) {
+        mode = GAME_NETWORK;
+    } else {
+        if (netView != nullptr) {
+            netView->DisConnect(true, false);
+            netView->DisListen(true, true);
+        }
+        mode = GAME_LOCAL;
+    }
+    turn = firstPlayer;
+}
+
+int GameView::UpdateGame(BPoint where, int player) {
+    int column, row;
+    Board::CellAt(where.x, where.y, &column, &row);
+    if (board.Place(column, row, player) < 0)
+        return -1;
+    // Sent in every mode: without a peer the link drops it.
+    if (netView != nullptr)
+        netView->SendMessage(Board::MoveText(column, row).c_str());
+    RestartBlink();
+    return 1;
+}
+
+int GameView::UpdateGame(int column, int row, int player) {
+    if (board.Place(column, row, player) < 0)
+        return -1;
+    RestartBlink();
+    return 1;
+}
+
+int GameView::CheckWin(int column, int row) {
+    return board.CheckWin(column, row);
+}
+
+void GameView::RestartBlink() {
+    blinkCount = 0;
+    BMessage tick(MSG_TICK);
+    blinkRunner =
+        std::make_unique<BMessageRunner>(BMessenger(this), &tick, kBlinkInterval, kBlinkTicks);
+}
+
+void GameView::DrawSpelplan() {
+    const BRect bounds = Bounds();
+    for (int x = 0; x <= Board::kSize * Board::kCellPixels; x += Board::kCellPixels)
+        StrokeLine(BPoint(x, 0), BPoint(x, bounds.bottom));
+    for (int y = 0; y <= Board::kSize * Board::kCellPixels; y += Board::kCellPixels)
+        StrokeLine(BPoint(0, y), BPoint(bounds.right, y));
+}
+
+void GameView::StrokeMark(int column, int row, int player, rgb_color color) {
+    const float x0 = (column - 1) * Board::kCellPixels;
+    const float y0 = (row - 1) * Board::kCellPixels;
+    const float size = Board::kCellPixels;
+    SetHighColor(color);
+    SetPenSize(kMarkPen);
+    if (player == PLAYER_X) {
+        StrokeLine(BPoint(x0, y0), BPoint(x0 + size, y0 + size));
+        StrokeLine(BPoint(x0, y0 + size), BPoint(x0 + size, y0));
+    } else {
+        StrokeEllipse(BPoint(x0 + size / 2, y0 + size / 2), kRingRadius, kRingRadius);
+    }
+    SetPenSize(kGridPen);
+    SetHighColor(kBlack);
+}
+
+void GameView::DrawGame(bool checkWin) {
+    DrawSpelplan();
+    for (int column = 1; column <= Board::kSize; ++column) {
+        for (int row = 1; row <= Board::kSize; ++row) {
+            const int player = board.PlayerAt(column, row);
+            if (player != 0)
+                StrokeMark(column, row, player, player == PLAYER_X ? COLOR_X : COLOR_O);
+            if (board.Cell(column, row) > Board::kLastMoveFlag) {
+                lastColumn = column;
+                lastRow = row;
+            }
+            if (checkWin && CheckWin(column, row) != 0) {
+                // The next game's redraw draws the cells this pass did not reach.
+                AnnounceWin(player);
+                return;
+            }
+        }
+    }
+}
+
+void GameView::AnnounceWin(int winner) {
+    if (netView != nullptr)
+        netView->mainMessenger->SendMessage(winner == PLAYER_X ? MSG_X_WON : MSG_O_WON);
+    (new BAlert("Quillet", winner == PLAYER_X ? "Player X won!" : "Player O won!", "OK", nullptr,
+                nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
+        ->Go();
+    NewGame(mode == GAME_NETWORK, Other(winner));
+}
+
+void GameView::Draw(BRect) {
+    DrawSpelplan();
+    DrawGame(false);
+}
+
+void GameView::Blink() {
+    ++blinkCount;
+    const int player = board.PlayerAt(lastColumn, lastRow);
+    if (player != 0) {
+        const rgb_color markColor = player == PLAYER_X ? COLOR_X : COLOR_O;
+        StrokeMark(lastColumn, lastRow, player, blinkCount % 2 == 1 ? kWhite : markColor);
+    }
+    if (blinkCount == kBlinkTicks)
+        blinkCount = 0;
+}
+
+void GameView::PostTurn() {
+    BMessage turnMessage(MSG_TURN);
+    turnMessage.AddInt8(FIELD_PLAYER, static_cast<int8>(turn));
+    mainMessenger.SendMessage(&turnMessage);
+}
+
+void GameView::MouseDown(BPoint where) {
+    if (mode == GAME_LOCAL) {
+        if (UpdateGame(where, turn) < 0)
+            return;
+        turn = Other(turn);
+    } else {
+        const int32 state = LinkState();
+        int own;
+        if (state == LINK_CLIENT && turn == PLAYER_X)
+            own = PLAYER_X;
+        else if (state == LINK_SERVER && turn == PLAYER_O)
+            own = PLAYER_O;
+        else
+            return;
+        if (UpdateGame(where, own) < 0)
+            return;
+        turn = Other(own);
+    }
+    DrawGame(true);
+    PostTurn();
+}
+
+void GameView::MessageReceived(BMessage* message) {
+    switch (message->what) {
+        case MSG_NET_PUT: {
+            const int32 state = LinkState();
+            if ((state == LINK_CLIENT && turn == PLAYER_X) ||
+                (state == LINK_SERVER && turn == PLAYER_O))
+                return;
+            const char* par1 = nullptr;
+            const char* par2 = nullptr;
+            if (message->FindString(FIELD_PAR1, &par1) != B_OK ||
+                message->FindString(FIELD_PAR2, &par2) != B_OK)
+                return;
+            const long column = CellNumber(par1);
+            const long row = CellNumber(par2);
+            if (column < 1 || column > Board::kSize || row < 1 || row > Board::kSize)
+                return;
+            // Placed or not (an occupied cell), the turn passes, as it has at the peer.
+            UpdateGame(column, row, turn);
+            turn = Other(turn);
+            DrawGame(true);
+            PostTurn();
+            break;
+        }
+        case MSG_NET_GAME_START:
+            NewGame(true, PLAYER_X);
+            break;
+        case MSG_NET_GAME_END:
+            if (netView != nullptr) {
+                netView->mainMessenger->SendMessage(MSG_RESET_SCORE);
+                netView->DisConnect(true, false);
+                netView->DisListen(true, true);
+            }
+            NewGame(false, PLAYER_X);
+            break;
+        case MSG_TICK:
+            Blink();
+            break;
+        default:
+            BView::MessageReceived(message);
+    }
+}
