@@ -1,0 +1,90 @@
+// A peer on the wire made of a plain TCP socket, for tests of what the program sends and gets.
+// Its waits pump the GUI (through WaitUntil) and end at a deadline.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "tests/TestSupport.h"
+
+namespace testing_support {
+
+class RawPeer {
+public:
+    RawPeer() = default;
+    ~RawPeer() { Close(); }
+    RawPeer(const RawPeer&) = delete;
+    RawPeer& operator=(const RawPeer&) = delete;
+
+    // Connects to 127.0.0.1:port, trying again until something listens there.
+    bool Connect(uint16_t port = 1777) {
+        return WaitUntil([&] {
+            Close();
+            fSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(port);
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            return connect(fSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        });
+    }
+
+    void Send(const std::string& bytes) {
+        ::send(fSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+
+    // Reads until the bytes received so far end with expected, or the peer closed.
+    bool ReadUntil(const std::string& expected) {
+        return WaitUntil([&] {
+                   ReadAvailable();
+                   return Ends(expected) || fClosed;
+               }) &&
+               Ends(expected);
+    }
+
+    // Reads until the program closes the connection.
+    bool ReadUntilClosed() {
+        return WaitUntil([&] {
+            ReadAvailable();
+            return fClosed;
+        });
+    }
+
+    const std::string& Received() const { return fReceived; }
+    void Close() {
+        if (fSocket >= 0)
+            close(fSocket);
+        fSocket = -1;
+    }
+
+private:
+    bool Ends(const std::string& expected) const {
+        return fReceived.size() >= expected.size() &&
+               fReceived.compare(fReceived.size() - expected.size(), expected.size(), expected) ==
+                   0;
+    }
+
+    void ReadAvailable() {
+        pollfd readable{fSocket, POLLIN, 0};
+        while (!fClosed && poll(&readable, 1, 1) == 1) {
+            char buffer[1024];
+            const ssize_t count = recv(fSocket, buffer, sizeof buffer, 0);
+            if (count <= 0) {
+                fClosed = true;
+                break;
+            }
+            fReceived.append(buffer, count);
+        }
+    }
+
+    int fSocket = -1;
+    std::string fReceived;
+    bool fClosed = false;
+};
+
+}  // namespace testing_support
