@@ -4,6 +4,8 @@
 
 #include "app/Clock.h"
 #include "app/Constants.h"
+#include "dialogs/MsgWindow.h"
+#include "dialogs/NewWindow.h"
 #include "kit/application/Application.h"
 #include "kit/interface/Alert.h"
 
@@ -128,6 +130,12 @@ void MainWindow::MessageReceived(BMessage* message) {
             xScoreView->SetText("X: 0");
             oScoreView->SetText("O: 0");
             break;
+        case MSG_CHAT_RECEIVED: {
+            const char* text = nullptr;
+            if (message->FindString(FIELD_MSG, &text) == B_OK && netView != nullptr)
+                new MsgWindow(netView.get(), false, text);
+            break;
+        }
         case MSG_LINK_UP:
             disconnectItem->SetEnabled(true);
             sendMessageItem->SetEnabled(true);
@@ -149,6 +157,14 @@ void MainWindow::MessageReceived(BMessage* message) {
         }
         case MSG_NEW_LOCAL_GAME:
             gameView->NewGame(false, PLAYER_X);
+            break;
+        case MSG_CONNECT:
+            if (netView != nullptr)
+                new NewWindow(netView.get());
+            break;
+        case MSG_SEND_MESSAGE:
+            if (netView != nullptr)
+                new MsgWindow(netView.get(), true, nullptr);
             break;
         case MSG_DISCONNECT:
             if (netView == nullptr || netView->linkState == LINK_NOT_CONNECTED)
@@ -173,9 +189,13 @@ void MainWindow::MessageReceived(BMessage* message) {
 }
 
 bool MainWindow::QuitRequested() {
-    // Ends the link first, so that a connected peer is told; the board no longer uses it.
-    gameView->netView = nullptr;
-    netView.reset();
+    if (netView != nullptr) {
+        // The dialogs and chat windows use the link: they go first, running their own clean-up
+        // against a live link. Then the link ends, so that a connected peer is told.
+        be_app->QuitOtherWindows(this);
+        gameView->netView = nullptr;
+        netView.reset();
+    }
     be_app->PostMessage(B_QUIT_REQUESTED);
     return true;
 }

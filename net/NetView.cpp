@@ -95,6 +95,7 @@ thread_id NetView::SpawnMessageLoop() {
 }
 
 void NetView::SetAddress(const char* address) {
+    typedAddress = address != nullptr ? address : "";
     const size_t length = address != nullptr ? std::strlen(address) : 0;
     addressTooLong = length >= sizeof addressBuffer;
     const size_t kept = addressTooLong ? sizeof addressBuffer - 1 : length;

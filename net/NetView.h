@@ -14,6 +14,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "kit/application/Messenger.h"
 
@@ -47,6 +48,8 @@ public:
     // Copies the address to connect to into addressBuffer. An address longer than 99 bytes does
     // not fit: the next attempt is refused as one that does not resolve.
     void SetAddress(const char* address);
+    // The address as it was given to SetAddress, whole.
+    const char* Address() const { return typedAddress.c_str(); }
     // Spawns the "Message loop" thread (not yet resumed) and keeps it in msgThread.
     thread_id SpawnMessageLoop();
 
@@ -70,10 +73,13 @@ private:
     bool StillReading(int socket);
     void Post(BMessenger* target, uint32 what);
 
+    // Written by the dialog with addressBuffer.
+    std::string typedAddress;
+    bool addressTooLong = false;
+
     std::mutex linkLock;  // guards the four fields below and every change of linkState
     int clientSocket = -1;
     int serverSocket = -1;
     thread_id msgThread = -1;
     thread_id listenThread = -1;
-    bool addressTooLong = false;  // written by the dialog with addressBuffer
 };

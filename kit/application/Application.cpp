@@ -65,6 +65,22 @@ bool BApplication::QuitRequested() {
     return true;
 }
 
+void BApplication::QuitOtherWindows(const BWindow* keep) {
+    // Messengers and thread ids are taken under the lock: a window may delete itself meanwhile.
+    std::vector<std::pair<BMessenger, thread_id>> others;
+    {
+        std::lock_guard lock(fWindowsMutex);
+        for (BWindow* window : fWindows) {
+            if (window != keep && window->IsShown())
+                others.emplace_back(BMessenger(window), window->Thread());
+        }
+    }
+    for (auto& [window, thread] : others) {
+        window.SendMessage(B_QUIT_REQUESTED);
+        wait_for_thread(thread, nullptr);
+    }
+}
+
 void BApplication::Quit() {
     std::unique_lock lock(fWindowsMutex);
     fQuitting = true;

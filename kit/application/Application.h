@@ -25,6 +25,10 @@ public:
     // Asks every window to quit; true.
     bool QuitRequested() override;
 
+    // Asks every shown window but keep to quit, and returns once each has gone. Call it from a
+    // window's thread (keep's); the windows asked must not wait for that thread meanwhile.
+    void QuitOtherWindows(const BWindow* keep);
+
     const char* Signature() const { return fSignature.c_str(); }
     int32 CountWindows() const;
 

@@ -1,0 +1,65 @@
+#include "dialogs/NewWindow.h"
+
+#include <cstring>
+
+#include "app/Constants.h"
+#include "net/NetView.h"
+
+NewWindow::NewWindow(NetView* link)
+    : BWindow(BRect(250, 250, 425, 286), "New game", B_FLOATING_WINDOW,
+              B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE) {
+    const BRect bounds = Bounds();
+    // Enter in the field sends a message that means nothing: only the button connects.
+    addressField =
+        new BTextControl(BRect(bounds.left + 5, 5, bounds.left + 100, 20), "test", "", "",
+                         new BMessage(0), B_FOLLOW_LEFT | B_FOLLOW_TOP, B_WILL_DRAW | B_NAVIGABLE);
+    AddChild(addressField);
+    addressField->SetDivider(0);
+    connectButton = new BButton(BRect(bounds.right - 70, 5, bounds.right - 5, 20), "ok", "Connect",
+                                new BMessage(MSG_CONNECT_BUTTON), B_FOLLOW_LEFT | B_FOLLOW_TOP,
+                                B_WILL_DRAW | B_NAVIGABLE);
+    AddChild(connectButton);
+    SetFeel(B_MODAL_APP_WINDOW_FEEL);
+    addressField->MakeFocus(true);
+    netView = link;
+    Show();
+}
+
+NewWindow::~NewWindow() {
+    // Closed without a link made: whatever was tried stops, and the program listens again.
+    if (netView->linkState == LINK_NOT_CONNECTED) {
+        netView->mainMessenger->SendMessage(MSG_RESET_SCORE);
+        netView->DisConnect(true, false);
+        netView->DisListen(true, true);
+    }
+}
+
+void NewWindow::MessageReceived(BMessage* message) {
+    switch (message->what) {
+        case MSG_CONNECT_BUTTON:
+            if (std::strcmp(connectButton->Label(), "Cancel") == 0) {
+                netView->DisConnect(true, true);
+                break;
+            }
+            netView->mainMessenger->SendMessage(MSG_RESET_SCORE);
+            netView->DisConnect(true, false);
+            netView->DisListen(true, false);
+            netView->dialogMessenger = std::make_unique<BMessenger>(this);
+            netView->SetAddress(addressField->Text());
+            resume_thread(netView->SpawnMessageLoop());
+            addressField->SetEnabled(false);
+            addressField->SetText("Connecting...");
+            connectButton->SetLabel("Cancel");
+            break;
+        case MSG_NET_GAME_START:
+            Quit();
+            break;
+        case MSG_NET_GAME_END:
+            addressField->SetEnabled(true);
+            addressField->SetText(netView->Address());
+            connectButton->SetLabel("Connect");
+            break;
+        default:
+            BWindow::MessageReceived(message);
+    }
+}
