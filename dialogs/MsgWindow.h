@@ -19,6 +19,8 @@ public:
 
     void MessageReceived(BMessage* message) override;
 
+    NetView* Link() const { return netView; }
+
 private:
     BTextView* textView;
     BButton* sendButton;

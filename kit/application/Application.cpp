@@ -65,13 +65,13 @@ bool BApplication::QuitRequested() {
     return true;
 }
 
-void BApplication::QuitOtherWindows(const BWindow* keep) {
+void BApplication::QuitWindows(const std::function<bool(BWindow*)>& which) {
     // Messengers and thread ids are taken under the lock: a window may delete itself meanwhile.
     std::vector<std::pair<BMessenger, thread_id>> others;
     {
         std::lock_guard lock(fWindowsMutex);
         for (BWindow* window : fWindows) {
-            if (window != keep && window->IsShown())
+            if (window->IsShown() && which(window))
                 others.emplace_back(BMessenger(window), window->Thread());
         }
     }

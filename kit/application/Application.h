@@ -5,6 +5,7 @@
 // safe from any thread.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,9 +26,10 @@ public:
     // Asks every window to quit; true.
     bool QuitRequested() override;
 
-    // Asks every shown window but keep to quit, and returns once each has gone. Call it from a
-    // window's thread (keep's); the windows asked must not wait for that thread meanwhile.
-    void QuitOtherWindows(const BWindow* keep);
+    // Asks every shown window that which picks to quit, and returns once each has gone. which
+    // runs under the registry's lock, on windows that may be deleting themselves meanwhile: it
+    // must not block. The windows asked must not wait for the calling thread.
+    void QuitWindows(const std::function<bool(BWindow*)>& which);
 
     const char* Signature() const { return fSignature.c_str(); }
     int32 CountWindows() const;
