@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "kit/application/AppDefs.h"
 #include "kit/qt/Registry.h"
@@ -102,8 +103,15 @@ void EndGui() {
         delete gSignalTarget;
         gSignalTarget = nullptr;
     }
+    // Commands still queued (a window that quit last asks for its peer to go) run now, and every
+    // peer still there goes with the application.
+    QCoreApplication::sendPostedEvents();
     delete gDispatcher.exchange(nullptr);
+    std::vector<QPointer<QObject>> peers;
+    for (auto& [id, peer] : gPeers) peers.push_back(peer);
     gPeers.clear();
+    for (QPointer<QObject>& peer : peers) delete peer.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete gApplication;
     gApplication = nullptr;
 }
