@@ -1,0 +1,51 @@
+#!/bin/sh
+# Two copies of the program on two hosts (network namespaces joined by a veth pair, 10.77.0.1 and
+# 10.77.0.2), each on its own Xvfb display, driven with xdotool: B connects to A through its
+# dialog, they play until X wins, A sends B a chat, B disconnects. Screenshots of both screens go
+# to the current folder. Needs root (ip netns), Xvfb, xdotool and ImageMagick's import.
+#   sudo sh scripts/two-hosts-demo.sh [path/to/quillet]
+set -u
+Q=$(realpath "${1:-build/quillet}")
+ip netns add qa; ip netns add qb
+ip link add va type veth peer name vb
+ip link set va netns qa; ip link set vb netns qb
+ip -n qa addr add 10.77.0.1/24 dev va; ip -n qb addr add 10.77.0.2/24 dev vb
+for n in qa qb; do ip -n $n link set lo up; done
+ip -n qa link set va up; ip -n qb link set vb up
+Xvfb :61 -screen 0 800x700x24 >/dev/null 2>&1 & XA=$!
+Xvfb :62 -screen 0 800x700x24 >/dev/null 2>&1 & XB=$!
+sleep 1
+ip netns exec qa env DISPLAY=:61 $Q 2>/dev/null & A=$!
+ip netns exec qb env DISPLAY=:62 $Q 2>/dev/null & B=$!
+sleep 1.5
+click() { DISPLAY=$1 xdotool mousemove $2 $3 click 1; sleep 0.4; }
+cell() { echo $((200 + $1 * 20 - 10)) $((220 + $2 * 20 - 10)); }
+# B connects to A through its dialog.
+DISPLAY=:62 xdotool mousemove 350 535 click 1 key ctrl+c; sleep 0.8
+click :62 300 262
+DISPLAY=:62 xdotool type --delay 50 10.77.0.1; sleep 0.3
+click :62 385 262
+sleep 1
+# B is X and moves first; A is O.
+for i in 1 2 3 4; do
+  click :62 $(cell $i 1)
+  click :61 $(cell $i 2)
+done
+click :62 $(cell 5 1)
+sleep 0.8
+DISPLAY=:61 import -window root a-win.png
+DISPLAY=:62 import -window root b-win.png
+DISPLAY=:61 xdotool key Return; DISPLAY=:62 xdotool key Return; sleep 0.6
+# A chat from A to B.
+DISPLAY=:61 xdotool mousemove 350 535 click 1 key ctrl+m; sleep 0.8
+DISPLAY=:61 xdotool type --delay 30 "good game, 100%"; sleep 0.2
+click :61 312 380
+sleep 0.8
+DISPLAY=:62 import -window root b-chat.png
+# B disconnects; both go back to a local game.
+DISPLAY=:62 xdotool mousemove 350 535 click 1 key ctrl+d; sleep 1
+DISPLAY=:61 import -window root a-end.png
+DISPLAY=:62 import -window root b-end.png
+kill -TERM $A $B; wait $A; echo "A exit $?"; wait $B; echo "B exit $?"
+kill $XA $XB
+ip netns del qa; ip netns del qb
