@@ -80,6 +80,21 @@ void NetView::Post(BMessenger* target, uint32 what) {
 }
 
 void NetView::StartListenThread() {
+    // One listen loop at a time: one still running (a second "Cancel" restarts listening while
+    // the first restart still listens) would hold the port, and every new one fail to bind.
+    thread_id previous;
+    int previousSocket = -1;
+    {
+        std::lock_guard lock(linkLock);
+        previous = std::exchange(listenThread, -1);
+        if (previous >= 0 && linkState == LINK_NOT_CONNECTED)
+            previousSocket = std::exchange(serverSocket, -1);
+    }
+    if (previous >= 0) {
+        kill_thread(previous);
+        if (previousSocket >= 0)
+            kit::closesocket(previousSocket);
+    }
     thread_id thread;
     {
         std::lock_guard lock(linkLock);
