@@ -178,6 +178,9 @@ void GameView::MouseDown(BPoint where) {
 void GameView::MessageReceived(BMessage* message) {
     switch (message->what) {
         case MSG_NET_PUT: {
+            // A move still queued when the link ended must not land in the next local game.
+            if (mode != GAME_NETWORK)
+                return;
             const int32 state = LinkState();
             if ((state == LINK_CLIENT && turn == PLAYER_X) ||
                 (state == LINK_SERVER && turn == PLAYER_O))

@@ -34,8 +34,23 @@ public:
         });
     }
 
-    void Send(const std::string& bytes) {
-        ::send(fSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    bool Send(const std::string& bytes) {
+        return ::send(fSocket, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
+    }
+
+    // The next whole line received, without its line feed; empty when none came in time.
+    std::string Line() {
+        WaitUntil([&] {
+            ReadAvailable();
+            return fReceived.find('\n', fLineStart) != std::string::npos || fClosed;
+        });
+        const size_t end = fReceived.find('\n', fLineStart);
+        if (end == std::string::npos)
+            return {};
+        std::string line = fReceived.substr(fLineStart, end - fLineStart);
+        fLineStart = end + 1;
+        return line;
     }
 
     // Reads until the bytes received so far end with expected, or the peer closed.
@@ -84,6 +99,7 @@ private:
 
     int fSocket = -1;
     std::string fReceived;
+    size_t fLineStart = 0;  // where Line goes on reading
     bool fClosed = false;
 };
 
