@@ -10,8 +10,8 @@ void BButton::SetLabel(const char* label) {
         kit::qt::SetButtonLabel(Peer(), Label());
 }
 
-void BButton::CreatePeer(const kit::qt::ViewSpec& spec) {
-    kit::qt::CreateButton(Peer(), spec, Label(), InvokeMessage(), WindowMessenger());
+void BButton::CreatePeer(const kit::qt::ViewSpec& description) {
+    kit::qt::CreateButton(Peer(), description, Label(), InvokeMessage(), WindowMessenger());
     if (!IsEnabled())
         kit::qt::SetEnabled(Peer(), false);
 }

@@ -12,5 +12,5 @@ public:
     void SetLabel(const char* label) override;
 
 protected:
-    void CreatePeer(const kit::qt::ViewSpec& spec) override;
+    void CreatePeer(const kit::qt::ViewSpec& description) override;
 };

@@ -68,7 +68,7 @@ BMenuBar::BMenuBar(BRect frame, const char* name, uint32 resizingMode, menu_layo
           resizeToFit ? BRect(frame.left, frame.top, frame.right, frame.top + kHeight - 1) : frame,
           name, resizingMode, layout) {}
 
-void BMenuBar::CreatePeer(const kit::qt::ViewSpec& spec) {
+void BMenuBar::CreatePeer(const kit::qt::ViewSpec& description) {
     std::vector<kit::qt::MenuSpec> menus;
     for (int32 i = 0; i < CountItems(); ++i) {
         BMenu* menu = ItemAt(i)->Submenu();
@@ -86,5 +86,5 @@ void BMenuBar::CreatePeer(const kit::qt::ViewSpec& spec) {
         }
         menus.push_back(std::move(menuSpec));
     }
-    kit::qt::CreateMenuBar(Peer(), spec, std::move(menus), BMessenger(nullptr, Window()));
+    kit::qt::CreateMenuBar(Peer(), description, std::move(menus), BMessenger(nullptr, Window()));
 }

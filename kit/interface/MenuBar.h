@@ -14,5 +14,5 @@ public:
     static constexpr float kHeight = 20;
 
 protected:
-    void CreatePeer(const kit::qt::ViewSpec& spec) override;
+    void CreatePeer(const kit::qt::ViewSpec& description) override;
 };

@@ -26,8 +26,8 @@ BScrollView::BScrollView(const char* name, BView* target, uint32 resizingMode, u
     AddChild(target);
 }
 
-void BScrollView::CreatePeer(const kit::qt::ViewSpec& spec) {
-    kit::qt::CreateContainer(Peer(), spec);
+void BScrollView::CreatePeer(const kit::qt::ViewSpec& description) {
+    kit::qt::CreateContainer(Peer(), description);
 }
 
 void BScrollView::AttachedToWindow() {

@@ -12,7 +12,7 @@ public:
     BView* Target() const { return fTarget; }
 
 protected:
-    void CreatePeer(const kit::qt::ViewSpec& spec) override;
+    void CreatePeer(const kit::qt::ViewSpec& description) override;
     void AttachedToWindow() override;
     bool UsesBackingImage() const override { return false; }
 

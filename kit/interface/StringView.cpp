@@ -10,8 +10,8 @@ void BStringView::SetText(const char* text) {
         kit::qt::SetLabelText(Peer(), fText);
 }
 
-void BStringView::CreatePeer(const kit::qt::ViewSpec& spec) {
-    kit::qt::CreateLabel(Peer(), spec, fText, HighColor());
+void BStringView::CreatePeer(const kit::qt::ViewSpec& description) {
+    kit::qt::CreateLabel(Peer(), description, fText, HighColor());
 }
 
 void BStringView::HighColorChanged() {

@@ -15,7 +15,7 @@ public:
     const char* Text() const { return fText.c_str(); }
 
 protected:
-    void CreatePeer(const kit::qt::ViewSpec& spec) override;
+    void CreatePeer(const kit::qt::ViewSpec& description) override;
     void HighColorChanged() override;
     bool UsesBackingImage() const override { return false; }
 

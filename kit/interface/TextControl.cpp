@@ -24,8 +24,8 @@ void BTextControl::SetDivider(float divider) {
         kit::qt::SetDivider(Peer(), divider);
 }
 
-void BTextControl::CreatePeer(const kit::qt::ViewSpec& spec) {
-    kit::qt::CreateLineEdit(Peer(), spec, Label(), fDivider, fText, InvokeMessage(),
+void BTextControl::CreatePeer(const kit::qt::ViewSpec& description) {
+    kit::qt::CreateLineEdit(Peer(), description, Label(), fDivider, fText, InvokeMessage(),
                             WindowMessenger());
     if (!IsEnabled())
         kit::qt::SetEnabled(Peer(), false);

@@ -20,7 +20,7 @@ public:
     float Divider() const { return fDivider; }
 
 protected:
-    void CreatePeer(const kit::qt::ViewSpec& spec) override;
+    void CreatePeer(const kit::qt::ViewSpec& description) override;
 
 private:
     const std::shared_ptr<kit::qt::SharedText> fText;

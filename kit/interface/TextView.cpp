@@ -35,6 +35,6 @@ void BTextView::SetFontAndColor(int32 start, int32 end, const BFont* font, uint3
     fRuns.push_back({start, end, font->Size()});
 }
 
-void BTextView::CreatePeer(const kit::qt::ViewSpec& spec) {
-    kit::qt::CreateTextEdit(Peer(), spec, fText, fEditable);
+void BTextView::CreatePeer(const kit::qt::ViewSpec& description) {
+    kit::qt::CreateTextEdit(Peer(), description, fText, fEditable);
 }

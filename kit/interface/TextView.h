@@ -29,7 +29,7 @@ public:
     BRect TextRect() const { return fTextRect; }
 
 protected:
-    void CreatePeer(const kit::qt::ViewSpec& spec) override;
+    void CreatePeer(const kit::qt::ViewSpec& description) override;
     bool UsesBackingImage() const override { return false; }
 
 private:

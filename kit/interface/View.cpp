@@ -30,8 +30,8 @@ void BView::MakeFocus(bool focus) {
         kit::qt::Focus(fPeer);
 }
 
-void BView::CreatePeer(const kit::qt::ViewSpec& spec) {
-    kit::qt::CreateCanvasView(fPeer, spec, BMessenger(this));
+void BView::CreatePeer(const kit::qt::ViewSpec& description) {
+    kit::qt::CreateCanvasView(fPeer, description, BMessenger(this));
 }
 
 void BView::AddChild(BView* child) {

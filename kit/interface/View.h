@@ -53,7 +53,7 @@ public:
 
 protected:
     // Makes the view's peer widget; the default shows the backing image.
-    virtual void CreatePeer(const kit::qt::ViewSpec& spec);
+    virtual void CreatePeer(const kit::qt::ViewSpec& description);
     virtual void HighColorChanged() {}
     // False for views whose peer draws them (text, controls, menus).
     virtual bool UsesBackingImage() const { return true; }

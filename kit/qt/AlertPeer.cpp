@@ -36,20 +36,22 @@ QString AlertHtml(const std::string& text, std::vector<FontRun> runs) {
 
 class AlertBox : public QDialog {
 public:
-    AlertBox(const AlertSpec& spec, std::shared_ptr<AlertOutcome> outcome)
-        : fOutcome(std::move(outcome)), fButtonCount(static_cast<int32>(spec.buttons.size())) {
-        setWindowTitle(QString::fromStdString(spec.title));
+    AlertBox(const AlertSpec& description, std::shared_ptr<AlertOutcome> outcome)
+        : fOutcome(std::move(outcome)),
+          fButtonCount(static_cast<int32>(description.buttons.size())) {
+        setWindowTitle(QString::fromStdString(description.title));
         setWindowModality(Qt::ApplicationModal);
         setProperty(kAlertProperty, true);
         auto* column = new QVBoxLayout(this);
-        auto* text = new QLabel(AlertHtml(spec.text, spec.runs), this);
+        auto* text = new QLabel(AlertHtml(description.text, description.runs), this);
         text->setObjectName("text");
         text->setTextFormat(Qt::RichText);
         column->addWidget(text);
         auto* row = new QHBoxLayout();
         row->addStretch();
         for (int32 index = 0; index < fButtonCount; ++index) {
-            auto* button = new QPushButton(QString::fromStdString(spec.buttons[index]), this);
+            auto* button =
+                new QPushButton(QString::fromStdString(description.buttons[index]), this);
             connect(button, &QPushButton::clicked, this, [this, index] { Press(index); });
             // Enter presses the last button, the usual one.
             button->setDefault(index == fButtonCount - 1);
@@ -78,9 +80,9 @@ private:
 
 }  // namespace
 
-void ShowAlert(PeerId id, AlertSpec spec, std::shared_ptr<AlertOutcome> outcome) {
-    Post([id, spec = std::move(spec), outcome = std::move(outcome)] {
-        auto* box = new AlertBox(spec, outcome);
+void ShowAlert(PeerId id, AlertSpec description, std::shared_ptr<AlertOutcome> outcome) {
+    Post([id, description = std::move(description), outcome = std::move(outcome)] {
+        auto* box = new AlertBox(description, outcome);
         RegisterPeer(id, box);
         box->show();
     });

@@ -61,7 +61,7 @@ struct WindowSpec {
     uint32 flags;
     BMessenger window;  // gets B_QUIT_REQUESTED from the close box
 };
-void CreateWindow(PeerId id, WindowSpec spec);
+void CreateWindow(PeerId id, WindowSpec description);
 void SetWindowTitle(PeerId id, std::string title);
 void SetWindowModal(PeerId id, bool modal);
 void ShowWindow(PeerId id);
@@ -75,27 +75,29 @@ struct ViewSpec {
     std::string name;
 };
 // A drawn view: shows the images the view publishes and sends B_MOUSE_DOWN to target.
-void CreateCanvasView(PeerId id, ViewSpec spec, BMessenger target);
+void CreateCanvasView(PeerId id, ViewSpec description, BMessenger target);
 // Static text without background; mouse presses pass through to what lies under it.
-void CreateLabel(PeerId id, ViewSpec spec, std::string text, rgb_color color);
+void CreateLabel(PeerId id, ViewSpec description, std::string text, rgb_color color);
 void SetLabelText(PeerId id, std::string text);
 void SetLabelColor(PeerId id, rgb_color color);
 // A labelled one-line entry; Enter sends invoke to window.
-void CreateLineEdit(PeerId id, ViewSpec spec, std::string label, float divider,
+void CreateLineEdit(PeerId id, ViewSpec description, std::string label, float divider,
                     std::shared_ptr<SharedText> text, BMessage invoke, BMessenger window);
 void SetLineEditText(PeerId id, std::string text);
 void SetDivider(PeerId id, float divider);
 // A push button; a click sends invoke to window.
-void CreateButton(PeerId id, ViewSpec spec, std::string label, BMessage invoke, BMessenger window);
+void CreateButton(PeerId id, ViewSpec description, std::string label, BMessage invoke,
+                  BMessenger window);
 void SetButtonLabel(PeerId id, std::string label);
 // A multi-line text area.
-void CreateTextEdit(PeerId id, ViewSpec spec, std::shared_ptr<SharedText> text, bool editable);
+void CreateTextEdit(PeerId id, ViewSpec description, std::shared_ptr<SharedText> text,
+                    bool editable);
 void SetTextEditText(PeerId id, std::string text);
 void SetTextEditEditable(PeerId id, bool editable);
 // Gives a text area a vertical scroll bar and the frame that includes it.
 void SetVerticalScrollBar(PeerId id, BRect frame);
 // A plain container (a scroll view's frame).
-void CreateContainer(PeerId id, ViewSpec spec);
+void CreateContainer(PeerId id, ViewSpec description);
 void SetEnabled(PeerId id, bool enabled);
 void Focus(PeerId id);
 
@@ -111,7 +113,7 @@ struct MenuSpec {
     std::string title;
     std::vector<MenuItemSpec> items;
 };
-void CreateMenuBar(PeerId id, ViewSpec spec, std::vector<MenuSpec> menus, BMessenger window);
+void CreateMenuBar(PeerId id, ViewSpec description, std::vector<MenuSpec> menus, BMessenger window);
 void SetMenuItemEnabled(PeerId item, bool enabled);
 
 // --- Alerts ---
@@ -148,7 +150,7 @@ private:
     const ThreadHandle waiter;
 };
 // An application-modal message box; Enter and Escape press a lone button.
-void ShowAlert(PeerId id, AlertSpec spec, std::shared_ptr<AlertOutcome> outcome);
+void ShowAlert(PeerId id, AlertSpec description, std::shared_ptr<AlertOutcome> outcome);
 
 // --- Drawing ---
 // A view's backing image, painted from the window's thread (aliased; an rgb_color's alpha is

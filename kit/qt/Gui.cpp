@@ -108,9 +108,11 @@ void EndGui() {
     QCoreApplication::sendPostedEvents();
     delete gDispatcher.exchange(nullptr);
     std::vector<QPointer<QObject>> peers;
-    for (auto& [id, peer] : gPeers) peers.push_back(peer);
+    for (auto& [id, peer] : gPeers)
+        peers.push_back(peer);
     gPeers.clear();
-    for (QPointer<QObject>& peer : peers) delete peer.data();
+    for (QPointer<QObject>& peer : peers)
+        delete peer.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete gApplication;
     gApplication = nullptr;

@@ -35,26 +35,26 @@ QWidget* ParentWidget(PeerId parent) {
 }
 
 template <typename Widget>
-void Place(Widget* widget, PeerId id, const ViewSpec& spec) {
-    widget->setObjectName(QString::fromStdString(spec.name));
-    widget->setGeometry(ToQRect(spec.frame));
+void Place(Widget* widget, PeerId id, const ViewSpec& description) {
+    widget->setObjectName(QString::fromStdString(description.name));
+    widget->setGeometry(ToQRect(description.frame));
     RegisterPeer(id, widget);
     widget->show();
 }
 
 }  // namespace
 
-WindowPeer::WindowPeer(const WindowSpec& spec) : fMessenger(spec.window) {
+WindowPeer::WindowPeer(const WindowSpec& description) : fMessenger(description.window) {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
-    if (spec.type == B_FLOATING_WINDOW)
+    if (description.type == B_FLOATING_WINDOW)
         flags |= Qt::Tool;
-    if (!(spec.flags & B_NOT_ZOOMABLE))
+    if (!(description.flags & B_NOT_ZOOMABLE))
         flags |= Qt::WindowMaximizeButtonHint;
     setWindowFlags(flags);
-    setWindowTitle(QString::fromStdString(spec.title));
-    setGeometry(ToQRect(spec.frame));
-    if (spec.flags & B_NOT_RESIZABLE)
+    setWindowTitle(QString::fromStdString(description.title));
+    setGeometry(ToQRect(description.frame));
+    if (description.flags & B_NOT_RESIZABLE)
         setFixedSize(size());
     setProperty(kWindowProperty, true);
     setAutoFillBackground(true);
@@ -88,8 +88,10 @@ void CanvasPeer::mousePressEvent(QMouseEvent* event) {
     fTarget.SendMessage(&press);
 }
 
-void CreateWindow(PeerId id, WindowSpec spec) {
-    Post([id, spec = std::move(spec)] { RegisterPeer(id, new WindowPeer(spec)); });
+void CreateWindow(PeerId id, WindowSpec description) {
+    Post([id, description = std::move(description)] {
+        RegisterPeer(id, new WindowPeer(description));
+    });
 }
 
 void SetWindowTitle(PeerId id, std::string title) {
@@ -115,16 +117,16 @@ void ShowWindow(PeerId id) {
     });
 }
 
-void CreateCanvasView(PeerId id, ViewSpec spec, BMessenger target) {
-    Post([id, spec = std::move(spec), target = std::move(target)] {
-        if (QWidget* parent = ParentWidget(spec.parent))
-            Place(new CanvasPeer(parent, target), id, spec);
+void CreateCanvasView(PeerId id, ViewSpec description, BMessenger target) {
+    Post([id, description = std::move(description), target = std::move(target)] {
+        if (QWidget* parent = ParentWidget(description.parent))
+            Place(new CanvasPeer(parent, target), id, description);
     });
 }
 
-void CreateLabel(PeerId id, ViewSpec spec, std::string text, rgb_color color) {
-    Post([id, spec = std::move(spec), text = std::move(text), color] {
-        QWidget* parent = ParentWidget(spec.parent);
+void CreateLabel(PeerId id, ViewSpec description, std::string text, rgb_color color) {
+    Post([id, description = std::move(description), text = std::move(text), color] {
+        QWidget* parent = ParentWidget(description.parent);
         if (parent == nullptr)
             return;
         auto* label = new QLabel(QString::fromStdString(text), parent);
@@ -133,7 +135,7 @@ void CreateLabel(PeerId id, ViewSpec spec, std::string text, rgb_color color) {
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, ToQColor(color));
         label->setPalette(palette);
-        Place(label, id, spec);
+        Place(label, id, description);
     });
 }
 
@@ -179,11 +181,11 @@ void LineEditPeer::SetDivider(float divider) {
     fLabel->setVisible(divider > 0);
 }
 
-void CreateLineEdit(PeerId id, ViewSpec spec, std::string label, float divider,
+void CreateLineEdit(PeerId id, ViewSpec description, std::string label, float divider,
                     std::shared_ptr<SharedText> text, BMessage invoke, BMessenger window) {
-    Post([=, spec = std::move(spec)] {
-        if (QWidget* parent = ParentWidget(spec.parent))
-            Place(new LineEditPeer(parent, label, divider, text, invoke, window), id, spec);
+    Post([=, description = std::move(description)] {
+        if (QWidget* parent = ParentWidget(description.parent))
+            Place(new LineEditPeer(parent, label, divider, text, invoke, window), id, description);
     });
 }
 
@@ -201,16 +203,17 @@ void SetDivider(PeerId id, float divider) {
     });
 }
 
-void CreateButton(PeerId id, ViewSpec spec, std::string label, BMessage invoke, BMessenger window) {
-    Post([=, spec = std::move(spec)] {
-        QWidget* parent = ParentWidget(spec.parent);
+void CreateButton(PeerId id, ViewSpec description, std::string label, BMessage invoke,
+                  BMessenger window) {
+    Post([=, description = std::move(description)] {
+        QWidget* parent = ParentWidget(description.parent);
         if (parent == nullptr)
             return;
         auto* button = new QPushButton(QString::fromStdString(label), parent);
         button->setAutoDefault(false);
         QObject::connect(button, &QPushButton::clicked, button,
                          [invoke, window] { window.SendMessage(&invoke); });
-        Place(button, id, spec);
+        Place(button, id, description);
     });
 }
 
@@ -239,10 +242,11 @@ void TextEditPeer::SetText(const std::string& text) {
     fSetting = false;
 }
 
-void CreateTextEdit(PeerId id, ViewSpec spec, std::shared_ptr<SharedText> text, bool editable) {
-    Post([=, spec = std::move(spec)] {
-        if (QWidget* parent = ParentWidget(spec.parent))
-            Place(new TextEditPeer(parent, text, editable), id, spec);
+void CreateTextEdit(PeerId id, ViewSpec description, std::shared_ptr<SharedText> text,
+                    bool editable) {
+    Post([=, description = std::move(description)] {
+        if (QWidget* parent = ParentWidget(description.parent))
+            Place(new TextEditPeer(parent, text, editable), id, description);
     });
 }
 
@@ -270,10 +274,10 @@ void SetVerticalScrollBar(PeerId id, BRect frame) {
     });
 }
 
-void CreateContainer(PeerId id, ViewSpec spec) {
-    Post([id, spec = std::move(spec)] {
-        if (QWidget* parent = ParentWidget(spec.parent))
-            Place(new QWidget(parent), id, spec);
+void CreateContainer(PeerId id, ViewSpec description) {
+    Post([id, description = std::move(description)] {
+        if (QWidget* parent = ParentWidget(description.parent))
+            Place(new QWidget(parent), id, description);
     });
 }
 
@@ -294,9 +298,11 @@ void Focus(PeerId id) {
     });
 }
 
-void CreateMenuBar(PeerId id, ViewSpec spec, std::vector<MenuSpec> menus, BMessenger window) {
-    Post([id, spec = std::move(spec), menus = std::move(menus), window = std::move(window)] {
-        QWidget* parent = ParentWidget(spec.parent);
+void CreateMenuBar(PeerId id, ViewSpec description, std::vector<MenuSpec> menus,
+                   BMessenger window) {
+    Post([id, description = std::move(description), menus = std::move(menus),
+          window = std::move(window)] {
+        QWidget* parent = ParentWidget(description.parent);
         if (parent == nullptr)
             return;
         auto* bar = new QMenuBar(parent);
@@ -319,7 +325,7 @@ void CreateMenuBar(PeerId id, ViewSpec spec, std::vector<MenuSpec> menus, BMesse
                 RegisterPeer(item.id, action);
             }
         }
-        Place(bar, id, spec);
+        Place(bar, id, description);
     });
 }
 

@@ -16,7 +16,7 @@ namespace kit::qt {
 class WindowPeer : public QWidget {
     Q_OBJECT
 public:
-    explicit WindowPeer(const WindowSpec& spec);
+    explicit WindowPeer(const WindowSpec& description);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
