@@ -17,6 +17,8 @@ namespace testing_support {
 class RawPeer {
 public:
     RawPeer() = default;
+    // Takes over a connected socket, such as one a test's listener accepted.
+    explicit RawPeer(int socket) : fSocket(socket) {}
     ~RawPeer() { Close(); }
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
@@ -70,11 +72,26 @@ public:
         });
     }
 
+    // Reads until at least bytes have come, or the peer closed.
+    bool ReadAtLeast(size_t bytes) {
+        return WaitUntil([&] {
+                   ReadAvailable();
+                   return fReceived.size() >= bytes || fClosed;
+               }) &&
+               fReceived.size() >= bytes;
+    }
+
     const std::string& Received() const { return fReceived; }
     void Close() {
         if (fSocket >= 0)
             close(fSocket);
         fSocket = -1;
+    }
+    // Ends the connection with a reset instead of a close.
+    void Reset() {
+        const linger hard{1, 0};
+        setsockopt(fSocket, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        Close();
     }
 
 private:

@@ -1,35 +1,27 @@
 #include "net/NetView.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "app/Constants.h"
 #include "kit/application/Looper.h"
 #include "kit/qt/Inspect.h"
-#include "tests/TestSupport.h"
+#include "tests/RawPeer.h"
+#include "tests/Sockets.h"
 
-using testing_support::WaitUntil;
+using namespace testing_support;
 namespace inspect = kit::qt::inspect;
 using Strings = std::vector<std::string>;
 
@@ -55,9 +47,9 @@ struct Log {
     std::vector<Report> Of(const std::string& to, uint32 what) {
         std::lock_guard lock(mutex);
         std::vector<Report> found;
-        std::ranges::copy_if(reports, std::back_inserter(found), [&](const Report& report) {
-            return report.to == to && report.what == what;
-        });
+        for (const Report& report : reports)
+            if (report.to == to && report.what == what)
+                found.push_back(report);
         return found;
     }
     // "to what" for the given codes: the board and the main window share one queue, as in the
@@ -96,52 +88,6 @@ private:
     Log& fLog;
 };
 
-const sockaddr_in kPort1777 = {AF_INET, htons(NET_PORT), {htonl(INADDR_LOOPBACK)}, {}};
-const auto* const kAddress = reinterpret_cast<const sockaddr*>(&kPort1777);
-
-int ConnectOnce(int flags = 0) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
-    if (::connect(fd, kAddress, sizeof kPort1777) == 0 || errno == EINPROGRESS)
-        return fd;
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return -1;
-}
-
-// A plain listener on 127.0.0.1:1777 standing in for the other copy of the program.
-int Listen(int backlog) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(fd, kAddress, sizeof kPort1777) == 0 && ::listen(fd, backlog) == 0)
-        return fd;
-    ::close(fd);
-    return -1;
-}
-
-bool Readable(int fd) {
-    pollfd entry{fd, POLLIN, 0};
-    return ::poll(&entry, 1, 0) > 0;
-}
-
-// Connections waiting in a listener's accept queue.
-unsigned Queued(int listener) {
-    tcp_info info{};
-    socklen_t length = sizeof info;
-    getsockopt(listener, IPPROTO_TCP, TCP_INFO, &info, &length);
-    return info.tcpi_unacked;
-}
-
-// Connects to port 1777 still in SYN_SENT (/proc/net/tcp is this namespace's).
-int ConnectsInProgress() {
-    std::ifstream table("/proc/net/tcp");
-    int count = 0;
-    for (std::string line; std::getline(table, line);)
-        count += line.find(":06F1 02 ") != std::string::npos;
-    return count;
-}
-
 // The listen loop reads the server link, so whether one runs shows whether a reader goes on.
 int ListenLoops() {
     int count = 0;
@@ -162,53 +108,6 @@ std::shared_ptr<std::atomic<bool>> Ended(thread_id thread) {
     }).detach();
     return ended;
 }
-
-bool AlertShown(const std::string& title) {
-    return std::ranges::any_of(inspect::Alerts(), [&](const auto& a) { return a.title == title; });
-}
-
-// A raw TCP end of the link; everything it reads piles up in got.
-struct Peer {
-    int fd = -1;
-    std::string got;
-    bool closed = false;
-
-    Peer() = default;
-    explicit Peer(int socket) : fd(socket) {}
-    Peer(const Peer&) = delete;
-    ~Peer() { Close(); }
-    // Retries until the link listens.
-    bool Connect() {
-        return WaitUntil([&] { return (fd = ConnectOnce()) >= 0; });
-    }
-    void Send(std::string_view bytes) {
-        EXPECT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-    // Reads until that many bytes have come, or by default until the other end closed.
-    bool Receive(size_t bytes = std::string::npos) {
-        WaitUntil([&] {
-            char buffer[4096];
-            while (!closed && Readable(fd)) {
-                const ssize_t count = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-                closed = count <= 0;
-                got.append(buffer, std::max<ssize_t>(count, 0));
-            }
-            return closed || got.size() >= bytes;
-        });
-        return bytes == std::string::npos ? closed : got.size() >= bytes;
-    }
-    void Close() {
-        if (fd >= 0)
-            ::close(std::exchange(fd, -1));
-    }
-    // Ends with a reset instead of a close.
-    void Reset() {
-        const linger hard{1, 0};
-        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-        Close();
-    }
-};
 
 class NetViewTest : public testing::Test {
 protected:
@@ -266,22 +165,19 @@ protected:
         return Ended(thread);
     }
     // The attempt fails as a refused connection does: the dialog hears of it, and the Message
-    // loop shows the alert, waits until it is pressed, then ends.
+    // loop shows the alert (its text is DialogsTest's), waits until it is pressed, then ends.
     void ExpectRefused(const std::string& address, const Strings& dialogSees) {
         SCOPED_TRACE(address);
         const size_t earlier = DialogTrace().size();
         const auto ended = StartAttempt(address);
-        ASSERT_TRUE(WaitUntil([] { return AlertShown("fel"); }, kSlow)) << "no failure alert";
-        const inspect::AlertInfo alert = inspect::Alerts().front();
-        EXPECT_EQ(alert.text, "Could'nt connect to the IP");
-        EXPECT_EQ(alert.buttons, Strings{"OK"});
+        ASSERT_TRUE(WaitUntil([] { return !inspect::Alerts().empty(); }, kSlow)) << "no alert";
         EXPECT_FALSE(*ended) << "the Message loop did not wait in the alert";
         ASSERT_TRUE(WaitUntil([&] { return DialogTrace().size() >= earlier + dialogSees.size(); }));
         const Strings trace = DialogTrace();
         EXPECT_EQ(Strings(trace.begin() + earlier, trace.end()), dialogSees);
         ASSERT_TRUE(inspect::PressAlertButton("fel", "OK"));
         EXPECT_TRUE(WaitUntil([&] { return ended->load(); })) << "the Message loop did not end";
-        EXPECT_TRUE(WaitUntil([] { return !AlertShown("fel"); }));
+        EXPECT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
     }
 
     Log log;
@@ -297,83 +193,72 @@ protected:
 
 TEST_F(NetViewTest, ServesAPeerItsMovesChatAndGoodbyeThenListensAgain) {
     ASSERT_TRUE(WaitFor("main", LINK_LISTENING));
-    Peer peer;
+    RawPeer peer;
     ASSERT_TRUE(peer.Connect());
-    ASSERT_TRUE(peer.Receive(4));
-    EXPECT_EQ(peer.got, "CON\n");
+    ASSERT_EQ(peer.Line(), "CON");
     ASSERT_TRUE(WaitFor("main", MSG_LINK_UP));
     EXPECT_EQ(log.Trace({LINK_LISTENING, MSG_NET_GAME_START, LINK_SERVER, MSG_LINK_UP}),
               (Strings{"main 4004", "board 3011", "main 4002", "main 6002"}));
 
     // Each send waits for its report: a chat has no line feed and takes the rest of its chunk.
-    peer.Send("PUT 8 3\n");
+    ASSERT_TRUE(peer.Send("PUT 8 3\n"));
     ASSERT_TRUE(WaitFor("board", MSG_NET_PUT));
-    peer.Send("MSG hi");
+    ASSERT_TRUE(peer.Send("MSG hi"));
     ASSERT_TRUE(WaitFor("main", MSG_CHAT_RECEIVED));
     EXPECT_EQ(log.Of("main", MSG_CHAT_RECEIVED).front().msg, "hi");
-    peer.Send("PUT 1 2\nPUT 14 10\n");
+    ASSERT_TRUE(peer.Send("PUT 1 2\nPUT 14 10\n"));
     ASSERT_TRUE(WaitFor("board", MSG_NET_PUT, 3));
     Strings moves;
     for (const Report& move : log.Of("board", MSG_NET_PUT))
         moves.push_back(move.par1 + "|" + move.par2);
     EXPECT_EQ(moves, (Strings{"8|3\n", "1|2\n", "14|10\n"}));
 
-    peer.Send("DIS\n");
+    ASSERT_TRUE(peer.Send("DIS\n"));
     ASSERT_TRUE(WaitFor("main", MSG_LINK_DOWN));
     EXPECT_TRUE(WaitUntil([] { return ListenLoops() == 0; })) << "the reader did not end";
     EXPECT_EQ(log.Trace({MSG_NET_GAME_END, MSG_LINK_DOWN}), (Strings{"board 3012", "main 6003"}));
-
     // What the board does at the end of a game; a send in between has no link to go on.
     link->DisConnect(true, false);
     link->SendMessage("MSG late");
     link->DisListen(true, true);
-    ASSERT_TRUE(peer.Receive());
-    EXPECT_EQ(peer.got, "CON\nDIS\n");
+    ASSERT_TRUE(peer.ReadUntilClosed());
+    EXPECT_EQ(peer.Received(), "CON\nDIS\n");
 
-    Peer next;
-    ASSERT_TRUE(next.Connect());
-    ASSERT_TRUE(next.Receive(4));
-    EXPECT_EQ(next.got, "CON\n");
-    EXPECT_TRUE(WaitFor("main", MSG_LINK_UP, 2));
-}
-
-TEST_F(NetViewTest, APeerThatClosesOrResetsIsGoneAsIfItHadSaidDis) {
-    ASSERT_TRUE(WaitFor("main", LINK_LISTENING));
-    Peer closing;
-    ASSERT_TRUE(closing.Connect());
-    ASSERT_TRUE(WaitFor("main", MSG_LINK_UP));
-    closing.Send("PUT 2 2\n");
-    closing.Close();
-    ASSERT_TRUE(WaitFor("main", MSG_LINK_DOWN));
-    // Once the reader has ended no report can follow; a spinning reader would repeat its own.
-    ASSERT_TRUE(WaitUntil([] { return ListenLoops() == 0; })) << "the reader did not end";
+    // Port 1777 listens again at once. A peer that closes (after a move) or resets is gone as if
+    // it had said "DIS"; once the reader has ended no report follows, where a spinning reader
+    // would repeat its own.
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "close");
+        const size_t ups = Count("main", MSG_LINK_UP), downs = Count("main", MSG_LINK_DOWN);
+        RawPeer next;
+        ASSERT_TRUE(next.Connect());
+        ASSERT_TRUE(WaitFor("main", MSG_LINK_UP, ups + 1));
+        if (reset) {
+            next.Reset();
+        } else {
+            ASSERT_TRUE(next.Send("PUT 2 2\n"));
+            next.Close();
+        }
+        ASSERT_TRUE(WaitFor("main", MSG_LINK_DOWN, downs + 1));
+        ASSERT_TRUE(WaitUntil([] { return ListenLoops() == 0; })) << "the reader did not end";
+        link->DisConnect(true, false);
+        link->DisListen(true, true);
+    }
     ASSERT_TRUE(Sync());
     EXPECT_EQ(log.Trace({MSG_NET_PUT, MSG_NET_GAME_END, MSG_LINK_DOWN}),
-              (Strings{"board 3001", "board 3012", "main 6003"}));
-
-    link->DisConnect(true, false);
-    link->DisListen(true, true);
-    Peer resetting;
-    ASSERT_TRUE(resetting.Connect());
-    ASSERT_TRUE(WaitFor("main", MSG_LINK_UP, 2));
-    resetting.Reset();
-    ASSERT_TRUE(WaitFor("main", MSG_LINK_DOWN, 2));
-    ASSERT_TRUE(WaitUntil([] { return ListenLoops() == 0; })) << "the reader did not end";
-    ASSERT_TRUE(Sync());
-    EXPECT_EQ(log.Trace({MSG_NET_GAME_END, MSG_LINK_DOWN}),
-              (Strings{"board 3012", "main 6003", "board 3012", "main 6003"}));
+              (Strings{"board 3001", "board 3001", "board 3001", "board 3012", "main 6003",
+                       "board 3001", "board 3012", "main 6003", "board 3012", "main 6003"}));
 }
 
 TEST_F(NetViewTest, ConnectsToAListeningPeerAndRefusesWithAnAlertOtherwise) {
     ASSERT_TRUE(WaitFor("main", LINK_LISTENING));
     link->DisListen(true, false);
-    const int server = Listen(4);
-    ASSERT_GE(server, 0) << "port 1777 still held after DisListen: " << strerror(errno);
+    Socket server = Listen();
+    ASSERT_GE(server.fd, 0) << "port 1777 still held after DisListen: " << strerror(errno);
 
     const auto ended = StartAttempt("127.0.0.1");
-    ASSERT_TRUE(WaitUntil([&] { return Readable(server); }, kSlow)) << "no connect";
-    Peer host(::accept4(server, nullptr, nullptr, SOCK_CLOEXEC));
-    host.Send("CON\nPUT 1 2\n");
+    RawPeer host(Accept(server, kSlow).Release());
+    ASSERT_TRUE(host.Send("CON\nPUT 1 2\n")) << "no connect";
     ASSERT_TRUE(WaitFor("dialog", MSG_NET_GAME_START));
     EXPECT_EQ(DialogTrace(), (Strings{"dialog 4001", "dialog 3011"}));
     EXPECT_EQ(log.Of("dialog", MSG_NET_GAME_START).front().linkState, LINK_CLIENT);
@@ -384,36 +269,30 @@ TEST_F(NetViewTest, ConnectsToAListeningPeerAndRefusesWithAnAlertOtherwise) {
     EXPECT_EQ(log.Of("board", MSG_NET_PUT).front().par2, "2\n");
 
     link->SendMessage("PUT 3 12\n");
-    ASSERT_TRUE(host.Receive(9));
-    EXPECT_EQ(host.got, "PUT 3 12\n");
     link->DisConnect(true, false);
     EXPECT_TRUE(WaitUntil([&] { return ended->load(); })) << "the Message loop did not end";
-    ASSERT_TRUE(host.Receive());
-    EXPECT_EQ(host.got, "PUT 3 12\nDIS\n");
+    ASSERT_TRUE(host.ReadUntilClosed());
+    EXPECT_EQ(host.Received(), "PUT 3 12\nDIS\n");
 
     // 150 bytes; cut to 99 they would read as 127.0.0.1 (an octal 0...01), where the listener
     // waits.
     ExpectRefused("127.0.0." + std::string(90, '0') + std::string(52, '1'), {"dialog 3012"});
-    EXPECT_FALSE(Readable(server)) << "a too long address was cut and connected";
+    EXPECT_FALSE(Readable(server.fd)) << "a too long address was cut and connected";
     // The name look-up may only go out where the namespace has no other network.
-    if (std::getenv("QUILLET_TEST_NAMESPACE") != nullptr)
+    if (InOwnNamespace())
         ExpectRefused("no-such-host.invalid", {"dialog 3012"});
-    ::close(server);
+    server.Close();
     ExpectRefused("127.0.0.1", {"dialog 4001", "dialog 3012"});
 }
 
 TEST_F(NetViewTest, DisConnectStopsAnAttemptThatNeverAnswers) {
     ASSERT_TRUE(WaitFor("main", LINK_LISTENING));
     link->DisListen(true, false);
-    // A full accept queue drops further SYNs, so the link's connect hangs.
-    const int server = Listen(1);
-    ASSERT_GE(server, 0);
-    Peer fillers[2] = {Peer(ConnectOnce(SOCK_NONBLOCK)), Peer(ConnectOnce(SOCK_NONBLOCK))};
-    ASSERT_TRUE(WaitUntil([&] { return Queued(server) >= 2; })) << "queue not full";
-
+    auto full = std::make_unique<FullListener>();
+    ASSERT_TRUE(full->full) << "queue not full: " << strerror(errno);
     const auto ended = StartAttempt("127.0.0.1");
     ASSERT_TRUE(WaitFor("dialog", LINK_NOT_CONNECTED));
-    ASSERT_TRUE(WaitUntil([] { return ConnectsInProgress() == 1; })) << "no hanging connect";
+    ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 1; })) << "no hanging connect";
 
     const auto start = std::chrono::steady_clock::now();
     link->DisConnect(true, true);
@@ -421,47 +300,19 @@ TEST_F(NetViewTest, DisConnectStopsAnAttemptThatNeverAnswers) {
     EXPECT_TRUE(WaitUntil([&] { return ended->load(); })) << "the Message loop did not end";
     ASSERT_TRUE(Sync());
     EXPECT_EQ(DialogTrace(), Strings{"dialog 4001"});
-    EXPECT_TRUE(WaitUntil([] { return ConnectsInProgress() == 0; })) << "attempt not given up";
+    EXPECT_TRUE(WaitUntil([] { return ConnectsInFlight() == 0; })) << "attempt not given up";
 
     // The listen loop restarted above may have found the port taken: start it anew.
-    for (Peer& filler : fillers)
-        filler.Close();
-    ::close(server);
+    full.reset();
     const size_t listening = Count("main", LINK_LISTENING);
     link->DisListen(true, true);
     ASSERT_TRUE(WaitFor("main", LINK_LISTENING, listening + 1));
-    Peer peer;
+    RawPeer peer;
     ASSERT_TRUE(peer.Connect());
-    ASSERT_TRUE(peer.Receive(4));
-    EXPECT_EQ(peer.got, "CON\n");
+    EXPECT_EQ(peer.Line(), "CON");
 }
 
-TEST_F(NetViewTest, QuittingTellsAConnectedPeerAndGivesThePortBack) {
-    ASSERT_TRUE(WaitFor("main", LINK_LISTENING));
-    Peer peer;
-    ASSERT_TRUE(peer.Connect());
-    ASSERT_TRUE(WaitFor("main", MSG_LINK_UP));
-    DestroyLink();
-    ASSERT_TRUE(peer.Receive());
-    EXPECT_EQ(peer.got, "CON\nDIS\n");
-    ASSERT_TRUE(Sync());
-    EXPECT_EQ(Count("main", MSG_RESET_SCORE), 1u);
-
-    MakeLink();
-    ASSERT_TRUE(WaitFor("main", LINK_LISTENING, 2));
-    EXPECT_TRUE(link->LoopMessages(-5));
-    EXPECT_TRUE(link->LoopMessages(USE_CLIENT_SOCKET));
-    link->SendMessage("PUT 1 1\n");
-    DestroyLink();
-    ASSERT_TRUE(Sync());
-    EXPECT_EQ(Count("main", MSG_RESET_SCORE), 2u);
-    EXPECT_EQ(Count("board", MSG_NET_GAME_START), 1u);
-    Peer late(ConnectOnce());
-    EXPECT_LT(late.fd, 0) << "port 1777 still listening";
-    EXPECT_EQ(errno, ECONNREFUSED);
-}
-
-TEST_F(NetViewTest, MovesAndChatsSentAtOnceFromTwoThreadsArriveWhole) {
+TEST_F(NetViewTest, MovesAndChatsFromTwoThreadsArriveWholeAndQuittingSaysDis) {
     constexpr int kMoves = 200, kChats = 20;
     const std::string chat = "MSG " + std::string(800, 'a');
     auto move = [](int i) {
@@ -472,7 +323,7 @@ TEST_F(NetViewTest, MovesAndChatsSentAtOnceFromTwoThreadsArriveWhole) {
         total += move(i).size();
 
     ASSERT_TRUE(WaitFor("main", LINK_LISTENING));
-    Peer peer;
+    RawPeer peer;
     ASSERT_TRUE(peer.Connect());
     ASSERT_TRUE(WaitFor("main", MSG_LINK_UP));
     std::atomic<bool> go{false};
@@ -487,27 +338,40 @@ TEST_F(NetViewTest, MovesAndChatsSentAtOnceFromTwoThreadsArriveWhole) {
     std::thread mover = sender(kMoves, move);
     std::thread chatter = sender(kChats, [&](int) { return chat; });
     go = true;
-    const bool received = peer.Receive(total);
+    const bool received = peer.ReadAtLeast(total);
     mover.join();
     chatter.join();
-    ASSERT_TRUE(received) << peer.got.size() << " of " << total << " bytes";
+    ASSERT_TRUE(received) << peer.Received().size() << " of " << total << " bytes";
 
-    std::string_view rest(peer.got);
-    ASSERT_TRUE(rest.starts_with("CON\n"));
-    rest.remove_prefix(4);
+    // Quitting tells the connected peer.
+    DestroyLink();
+    ASSERT_TRUE(peer.ReadUntilClosed());
+    std::string_view rest(peer.Received());
+    ASSERT_TRUE(rest.starts_with("CON\n") && rest.ends_with("DIS\n"));
     int moves = 0, chats = 0;
-    while (!rest.empty()) {
-        if (rest.starts_with(chat)) {
-            rest.remove_prefix(chat.size());
-            ++chats;
-        } else if (moves < kMoves && rest.starts_with(move(moves))) {
-            rest.remove_prefix(move(moves++).size());
-        } else {
-            ADD_FAILURE() << "torn after " << moves << " moves and " << chats
-                          << " chats: " << rest.substr(0, 40);
-            break;
-        }
+    for (rest = rest.substr(4, rest.size() - 8); !rest.empty();) {
+        const std::string next = rest.starts_with(chat) ? chat : move(moves);
+        ASSERT_TRUE(rest.starts_with(next))
+            << "torn after " << moves << " moves and " << chats << " chats: " << rest.substr(0, 40);
+        rest.remove_prefix(next.size());
+        ++(next == chat ? chats : moves);
     }
     EXPECT_EQ(moves, kMoves);
     EXPECT_EQ(chats, kChats);
+    ASSERT_TRUE(Sync());
+    EXPECT_EQ(Count("main", MSG_RESET_SCORE), 1u);
+
+    // Quitting while listening sends nothing and gives the port back.
+    MakeLink();
+    ASSERT_TRUE(WaitFor("main", LINK_LISTENING, 2));
+    EXPECT_TRUE(link->LoopMessages(-5));
+    EXPECT_TRUE(link->LoopMessages(USE_CLIENT_SOCKET));
+    link->SendMessage("PUT 1 1\n");
+    DestroyLink();
+    ASSERT_TRUE(Sync());
+    EXPECT_EQ(Count("main", MSG_RESET_SCORE), 2u);
+    EXPECT_EQ(Count("board", MSG_NET_GAME_START), 1u);
+    const Socket late = ConnectOnce();
+    EXPECT_LT(late.fd, 0) << "port 1777 still listening";
+    EXPECT_EQ(errno, ECONNREFUSED);
 }

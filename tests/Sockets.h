@@ -1,0 +1,138 @@
+// Plain sockets on 127.0.0.1 that tests use to stand in for the other end of a link. No Qt here:
+// the kit's core tests use it too.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <utility>
+
+#include "tests/TestSupport.h"
+
+namespace testing_support {
+
+// Whether the test runs in network and mount namespaces of its own (see isolated.sh).
+inline bool InOwnNamespace() {
+    return std::getenv("QUILLET_TEST_NAMESPACE") != nullptr;
+}
+
+inline sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+inline const sockaddr* AsAddress(const sockaddr_in& address) {
+    return reinterpret_cast<const sockaddr*>(&address);
+}
+
+class Socket {
+public:
+    explicit Socket(int fd = -1) : fd(fd) {}
+    Socket(Socket&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    ~Socket() { Close(); }
+    void Close() {
+        if (fd >= 0)
+            ::close(std::exchange(fd, -1));
+    }
+    int Release() { return std::exchange(fd, -1); }
+    int fd;
+};
+
+// The local port a socket is bound to.
+inline uint16_t PortOf(const Socket& socket) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(socket.fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+// A listener on 127.0.0.1:port (0: a free port); closed, with errno kept, when that fails.
+inline Socket Listen(uint16_t port = 1777, int backlog = 4) {
+    Socket listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const int on = 1;
+    setsockopt(listener.fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const sockaddr_in address = Loopback(port);
+    if (::bind(listener.fd, AsAddress(address), sizeof address) != 0 ||
+        ::listen(listener.fd, backlog) != 0) {
+        const int error = errno;
+        listener.Close();
+        errno = error;
+    }
+    return listener;
+}
+
+// One connect to 127.0.0.1:port: on loopback it is answered or refused at once. With
+// SOCK_NONBLOCK a connect still in progress counts as made. Closed, with errno kept, on failure.
+inline Socket ConnectOnce(uint16_t port = 1777, int flags = 0) {
+    Socket connection(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0));
+    const sockaddr_in address = Loopback(port);
+    if (::connect(connection.fd, AsAddress(address), sizeof address) != 0 && errno != EINPROGRESS) {
+        const int error = errno;
+        connection.Close();
+        errno = error;
+    }
+    return connection;
+}
+
+inline bool Readable(int fd) {
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, 0) == 1;
+}
+
+// Waits until fd has data, a connection or an end to read.
+inline bool WaitReadable(int fd, std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+    return WaitUntil([&] { return Readable(fd); }, deadline);
+}
+
+// The next connection to listener; closed when none came in time.
+inline Socket Accept(const Socket& listener,
+                     std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+    if (!WaitReadable(listener.fd, deadline))
+        return Socket();
+    return Socket(::accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC));
+}
+
+// Connections completed but not yet accepted by a listener.
+inline unsigned Queued(const Socket& listener) {
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    getsockopt(listener.fd, IPPROTO_TCP, TCP_INFO, &info, &length);
+    return info.tcpi_unacked;
+}
+
+// A listener whose accept queue is full: it drops further SYNs, so a connect to it hangs.
+struct FullListener {
+    explicit FullListener(uint16_t port = 1777)
+        : listener(Listen(port, 0)), queued(ConnectOnce(PortOf(listener))) {
+        full =
+            listener.fd >= 0 && queued.fd >= 0 && WaitUntil([&] { return Queued(listener) >= 1; });
+    }
+    Socket listener, queued;
+    bool full;
+};
+
+// Sockets of this namespace still sending SYNs to port (/proc/net/tcp is the namespace's own).
+inline int ConnectsInFlight(uint16_t port = 1777) {
+    char remote[16];
+    std::snprintf(remote, sizeof remote, ":%04X", port);
+    std::ifstream table("/proc/net/tcp");
+    int count = 0;
+    std::string slot, local, peer, state;
+    for (std::string rest; table >> slot >> local >> peer >> state && std::getline(table, rest);)
+        count += peer.ends_with(remote) && state == "02";
+    return count;
+}
+
+}  // namespace testing_support
