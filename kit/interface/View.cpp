@@ -16,7 +16,7 @@ BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
       fPeer(kit::qt::NewPeerId()) {}
 
 BView::~BView() {
-    fChildren.clear();
+    fChildren.Clear();
     if (fWindow != nullptr)
         kit::qt::DestroyPeer(fPeer);
 }
@@ -38,19 +38,14 @@ void BView::AddChild(BView* child) {
     if (child == nullptr || child->fParent != nullptr)
         return;
     child->fParent = this;
-    fChildren.emplace_back(child);
+    fChildren.Add(child);
     if (fWindow != nullptr)
         child->AttachTo(fWindow, fPeer);
 }
 
 bool BView::RemoveChild(BView* child) {
-    auto it =
-        std::find_if(fChildren.begin(), fChildren.end(),
-                     [&](const std::unique_ptr<BView>& owned) { return owned.get() == child; });
-    if (it == fChildren.end())
+    if (!fChildren.Take(child))
         return false;
-    it->release();
-    fChildren.erase(it);
     child->fParent = nullptr;
     if (child->fWindow != nullptr) {
         kit::qt::DestroyPeer(child->fPeer);
@@ -60,21 +55,40 @@ bool BView::RemoveChild(BView* child) {
 }
 
 void BView::Detach() {
-    for (std::unique_ptr<BView>& child : fChildren)
+    for (const std::unique_ptr<BView>& child : fChildren)
         child->Detach();
     fWindow->RemoveHandler(this);
     fWindow = nullptr;
 }
 
 BView* BView::FindView(const char* name) const {
-    for (const std::unique_ptr<BView>& child : fChildren) {
-        if (std::string_view(child->Name()) == name)
-            return child.get();
-        if (BView* found = child->FindView(name))
+    return fChildren.Find(name);
+}
+
+namespace kit {
+
+bool ViewList::Take(BView* view) {
+    auto it = std::find_if(fViews.begin(), fViews.end(), [&](const std::unique_ptr<BView>& owned) {
+        return owned.get() == view;
+    });
+    if (it == fViews.end())
+        return false;
+    it->release();
+    fViews.erase(it);
+    return true;
+}
+
+BView* ViewList::Find(const char* name) const {
+    for (const std::unique_ptr<BView>& view : fViews) {
+        if (std::string_view(view->Name()) == name)
+            return view.get();
+        if (BView* found = view->FindView(name))
             return found;
     }
     return nullptr;
 }
+
+}  // namespace kit
 
 void BView::AttachTo(BWindow* window, kit::qt::PeerId parentPeer) {
     fWindow = window;
@@ -84,7 +98,7 @@ void BView::AttachTo(BWindow* window, kit::qt::PeerId parentPeer) {
                                                     Bounds().IntegerHeight() + 1);
     }
     CreatePeer({parentPeer, fFrame, Name()});
-    for (std::unique_ptr<BView>& child : fChildren)
+    for (const std::unique_ptr<BView>& child : fChildren)
         child->AttachTo(window, fPeer);
     if (fCanvas)
         Invalidate();
@@ -113,7 +127,7 @@ void BView::Redraw() {
 void BView::PublishDrawing() {
     if (fCanvas)
         fCanvas->PublishIfChanged(fPeer);
-    for (std::unique_ptr<BView>& child : fChildren)
+    for (const std::unique_ptr<BView>& child : fChildren)
         child->PublishDrawing();
 }
 

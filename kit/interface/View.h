@@ -18,6 +18,25 @@
 #include "kit/qt/Bridge.h"
 
 class BWindow;
+class BView;
+
+namespace kit {
+// The views that a window or a view owns, in the order they were added.
+class ViewList {
+public:
+    void Add(BView* view) { fViews.emplace_back(view); }
+    // Gives view up to the caller; false when it is not in the list.
+    bool Take(BView* view);
+    // The view of that name among these and their children, or null.
+    BView* Find(const char* name) const;
+    void Clear() { fViews.clear(); }
+    auto begin() const { return fViews.begin(); }
+    auto end() const { return fViews.end(); }
+
+private:
+    std::vector<std::unique_ptr<BView>> fViews;
+};
+}  // namespace kit
 
 class BView : public BHandler {
 public:
@@ -81,5 +100,5 @@ private:
     bool fRedrawQueued = false;
     BView* fParent = nullptr;
     BWindow* fWindow = nullptr;
-    std::vector<std::unique_ptr<BView>> fChildren;
+    kit::ViewList fChildren;
 };

@@ -1,7 +1,5 @@
 #include "kit/interface/Window.h"
 
-#include <algorithm>
-
 #include "kit/application/Application.h"
 
 namespace {
@@ -23,7 +21,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
 
 BWindow::~BWindow() {
     // The views go first, while they can still leave the looper they are handlers of.
-    fChildren.clear();
+    fChildren.Clear();
     kit::qt::DestroyPeer(fPeer);
     if (be_app != nullptr)
         be_app->UnregisterWindow(this);
@@ -53,7 +51,7 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* target) {
 }
 
 void BWindow::MessageHandled() {
-    for (std::unique_ptr<BView>& child : fChildren)
+    for (const std::unique_ptr<BView>& child : fChildren)
         child->PublishDrawing();
 }
 
@@ -65,31 +63,20 @@ void BWindow::QueueRedraw(BView* view) {
 void BWindow::AddChild(BView* child) {
     if (child == nullptr || child->fParent != nullptr || child->fWindow != nullptr)
         return;
-    fChildren.emplace_back(child);
+    fChildren.Add(child);
     child->AttachTo(this, fPeer);
 }
 
 bool BWindow::RemoveChild(BView* child) {
-    auto it =
-        std::find_if(fChildren.begin(), fChildren.end(),
-                     [&](const std::unique_ptr<BView>& owned) { return owned.get() == child; });
-    if (it == fChildren.end())
+    if (!fChildren.Take(child))
         return false;
-    it->release();
-    fChildren.erase(it);
     kit::qt::DestroyPeer(child->fPeer);
     child->Detach();
     return true;
 }
 
 BView* BWindow::FindView(const char* name) const {
-    for (const std::unique_ptr<BView>& child : fChildren) {
-        if (std::string_view(child->Name()) == name)
-            return child.get();
-        if (BView* found = child->FindView(name))
-            return found;
-    }
-    return nullptr;
+    return fChildren.Find(name);
 }
 
 void BWindow::SetTitle(const char* title) {

@@ -55,5 +55,5 @@ private:
     const uint32 fFlags;
     window_feel fFeel = B_NORMAL_WINDOW_FEEL;
     std::atomic<bool> fShown{false};  // read by the application on the GUI thread
-    std::vector<std::unique_ptr<BView>> fChildren;
+    kit::ViewList fChildren;
 };
