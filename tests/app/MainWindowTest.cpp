@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/Constants.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
@@ -15,220 +17,160 @@ namespace inspect = kit::qt::inspect;
 namespace {
 
 constexpr char kTitle[] = "Quillet 1.4";
-
-std::optional<inspect::WindowInfo> ShownMainWindow() {
-    std::optional<inspect::WindowInfo> window = inspect::FindWindow(kTitle);
-    if (window && window->View("time status") != nullptr)
-        return window;
-    return std::nullopt;
-}
+constexpr rgb_color kRed{255, 0, 0, 255};
+constexpr rgb_color kBlue{0, 0, 255, 255};
 
 bool MainWindowGone() {
     return !inspect::FindWindow(kTitle) && be_app->CountWindows() == 0;
 }
 
-constexpr rgb_color kRed{255, 0, 0, 255};
-constexpr rgb_color kBlue{0, 0, 255, 255};
-
-std::string Text(const char* view) {
-    std::optional<inspect::WindowInfo> window = ShownMainWindow();
-    return window ? window->View(view)->text : "";
+// A view of the main window; a blank one when there is none.
+inspect::ViewInfo View(const char* name) {
+    std::optional<inspect::WindowInfo> window = inspect::FindWindow(kTitle);
+    const inspect::ViewInfo* view = window ? window->View(name) : nullptr;
+    return view ? *view : inspect::ViewInfo{};
 }
 
-rgb_color ClockColour() {
-    std::optional<inspect::WindowInfo> window = ShownMainWindow();
-    return window ? window->View("time status")->color : rgb_color{};
-}
-
-bool ItemEnabled(const std::string& label) {
-    std::optional<inspect::WindowInfo> window = ShownMainWindow();
+// The menus as text, a line each: "Title: [label shortcut]...", " off" marking a disabled item.
+std::string Menus() {
+    std::string text;
     for (const inspect::MenuInfo& menu :
-         window ? window->menus : std::vector<inspect::MenuInfo>{}) {
-        for (const inspect::MenuItemInfo& item : menu.items) {
-            if (item.label == label)
-                return item.enabled;
-        }
+         inspect::FindWindow(kTitle).value_or(inspect::WindowInfo{}).menus) {
+        text += menu.title + ":";
+        for (const inspect::MenuItemInfo& item : menu.items)
+            text += " [" + item.label + " " + item.shortcut + (item.enabled ? "]" : " off]");
+        text += "\n";
     }
-    return false;
+    return text;
 }
-
-void PostTurn(const BMessenger& window, int8 player) {
-    BMessage turn(MSG_TURN);
-    turn.AddInt8(FIELD_PLAYER, player);
-    window.SendMessage(&turn);
-}
-
-// Everything the window was sent before this has been handled once the clock shows the
-// sentinel's colour (and whatever that handling posted to the window is queued before it).
-void Settle(const BMessenger& window) {
-    for (int round = 0; round < 2; ++round) {
-        const int8 player = ClockColour() == kBlue ? PLAYER_X : PLAYER_O;
-        PostTurn(window, player);
-        ASSERT_TRUE(
-            WaitUntil([&] { return ClockColour() == (player == PLAYER_O ? kBlue : kRed); }));
-    }
-}
-
-// A main window, shown, closed at the end.
-class Shown {
-public:
-    Shown() : window(new MainWindow()), messenger(window) {
-        EXPECT_TRUE(WaitUntil([] { return ShownMainWindow().has_value(); }));
-    }
-    ~Shown() {
-        inspect::Close(kTitle);
-        EXPECT_TRUE(WaitUntil(MainWindowGone));
-    }
-    MainWindow* const window;
-    const BMessenger messenger;
-};
 
 }  // namespace
 
-TEST(MainWindowTest, StartsUpAsTheUserExpects) {
-    new MainWindow();
-    std::optional<inspect::WindowInfo> window;
-    ASSERT_TRUE(WaitUntil([&] { return (window = ShownMainWindow()).has_value(); }));
-
-    EXPECT_EQ(window->frame, BRect(200, 200, 500, 540)) << "301 x 341 pixels of content";
-    EXPECT_FALSE(window->resizable);
-    EXPECT_FALSE(window->zoomable);
-
-    ASSERT_EQ(window->menus.size(), 3u);
-    EXPECT_EQ(window->menus[0].title, "File");
-    EXPECT_EQ(window->menus[1].title, "Internet");
-    EXPECT_EQ(window->menus[2].title, "Help");
-    auto expectItems = [&](size_t menu, std::vector<inspect::MenuItemInfo> items) {
-        ASSERT_EQ(window->menus[menu].items.size(), items.size()) << window->menus[menu].title;
-        for (size_t i = 0; i < items.size(); ++i) {
-            const inspect::MenuItemInfo& item = window->menus[menu].items[i];
-            EXPECT_EQ(item.label, items[i].label);
-            EXPECT_EQ(item.shortcut, items[i].shortcut) << item.label;
-            EXPECT_EQ(item.enabled, items[i].enabled) << item.label;
-        }
-    };
-    expectItems(0, {{"New local game", "Ctrl+N", true}, {"", "", true}, {"Quit", "Ctrl+Q", true}});
-    expectItems(1, {{"Connect...", "Ctrl+C", true},
-                    {"Disconnect", "Ctrl+D", false},
-                    {"Send message", "Ctrl+M", false}});
-    expectItems(2, {{"About...", "", true}});
-
-    struct Expected {
-        const char* name;
-        const char* text;
-        BRect frame;
-    };
-    for (const Expected& expected :
-         {Expected{"status connect", "Listen for connections...", BRect(1, 310, 150, 340)},
-          Expected{"x connect", "X: 0", BRect(220, 310, 260, 340)},
-          Expected{"o connect", "O: 0", BRect(260, 310, 295, 340)},
-          Expected{"time status", "00:00", BRect(170, 310, 210, 340)}}) {
-        const inspect::ViewInfo* view = window->View(expected.name);
-        ASSERT_NE(view, nullptr) << expected.name;
-        EXPECT_EQ(view->kind, "label");
-        EXPECT_EQ(view->text, expected.text);
-        EXPECT_EQ(view->frame, expected.frame) << expected.name;
+// Each test starts with a main window shown and ends by closing it.
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(WaitUntil([] { return Clock().kind == "label"; }));  // the last view made
     }
-    EXPECT_EQ(window->View("time status")->color, (rgb_color{255, 0, 0, 255}));
-    EXPECT_EQ(window->View("status connect")->color, (rgb_color{0, 0, 0, 255}));
-    EXPECT_EQ(window->View("Menyn")->frame, BRect(0, 0, 300, 19));
+    void TearDown() override {
+        inspect::Close(kTitle);
+        EXPECT_TRUE(WaitUntil(MainWindowGone));
+    }
 
-    ASSERT_TRUE(inspect::Close(kTitle));
-    EXPECT_TRUE(WaitUntil(MainWindowGone));
+    static std::string Status() { return View("status connect").text; }
+    static std::string Scores() { return View("x connect").text + " " + View("o connect").text; }
+    static inspect::ViewInfo Clock() { return View("time status"); }
+    // "Disconnect" and "Send message" as Menus shows them while a link is up, and while it is not.
+    static constexpr char kOn[] = "[Disconnect Ctrl+D] [Send message Ctrl+M]";
+    static constexpr char kOff[] = "[Disconnect Ctrl+D off] [Send message Ctrl+M off]";
+    static bool Linked(bool on) { return Menus().find(on ? kOn : kOff) != std::string::npos; }
+    void Turn(int8 player) {
+        BMessage turn(MSG_TURN);
+        turn.AddInt8(FIELD_PLAYER, player);
+        messenger.SendMessage(&turn);
+    }
+    // Once two sentinel turns show, all sent before (and posted while handling it) is handled.
+    void Settle() {
+        for (int round = 0; round < 2; ++round) {
+            const bool blue = Clock().color == kBlue;
+            Turn(blue ? PLAYER_X : PLAYER_O);
+            ASSERT_TRUE(WaitUntil([&] { return Clock().color == (blue ? kRed : kBlue); }));
+        }
+    }
+
+    const BMessenger messenger{new MainWindow()};
+};
+
+TEST_F(MainWindowTest, StartsUpAsTheUserExpects) {
+    const inspect::WindowInfo window = inspect::FindWindow(kTitle).value();
+    EXPECT_EQ(window.frame, BRect(200, 200, 500, 540)) << "301 x 341 pixels of content";
+    EXPECT_FALSE(window.resizable || window.zoomable);
+    EXPECT_EQ(Menus(),
+              "File: [New local game Ctrl+N] [ ] [Quit Ctrl+Q]\n"
+              "Internet: [Connect... Ctrl+C] [Disconnect Ctrl+D off] [Send message Ctrl+M off]\n"
+              "Help: [About... ]\n");
+    for (auto [name, text, frame] :
+         {std::tuple{"status connect", "Listen for connections...", BRect(1, 310, 150, 340)},
+          std::tuple{"x connect", "X: 0", BRect(220, 310, 260, 340)},
+          std::tuple{"o connect", "O: 0", BRect(260, 310, 295, 340)},
+          std::tuple{"time status", "00:00", BRect(170, 310, 210, 340)}}) {
+        const inspect::ViewInfo view = View(name);
+        EXPECT_EQ(std::tuple(view.kind, view.text, view.frame), std::tuple("label", text, frame));
+    }
+    EXPECT_EQ(Clock().color, kRed);
+    EXPECT_EQ(View("Menyn").frame, BRect(0, 0, 300, 19));
 }
 
-TEST(MainWindowTest, QuitFromTheMenuEndsTheProgram) {
-    new MainWindow();
-    ASSERT_TRUE(WaitUntil([&] { return ShownMainWindow().has_value(); }));
+TEST_F(MainWindowTest, QuitFromTheMenuEndsTheProgram) {
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Quit"));
     EXPECT_TRUE(WaitUntil(MainWindowGone));
 }
 
-TEST(MainWindowTest, TheClockRestartsAtEveryTurnInTheMoversColourAndTicks) {
-    Shown shown;
-    PostTurn(shown.messenger, PLAYER_O);
-    ASSERT_TRUE(WaitUntil([] { return ClockColour() == kBlue && Text("time status") == "00:00"; }));
-    // The clock runner ticks every second.
-    ASSERT_TRUE(WaitUntil([] { return Text("time status") == "00:01"; }));
-    PostTurn(shown.messenger, PLAYER_X);
-    ASSERT_TRUE(WaitUntil([] { return ClockColour() == kRed && Text("time status") == "00:00"; }));
-    shown.messenger.SendMessage(MSG_LINK_DOWN);
-    PostTurn(shown.messenger, PLAYER_O);
-    shown.messenger.SendMessage(MSG_LINK_UP);
-    ASSERT_TRUE(WaitUntil([] { return ItemEnabled("Disconnect") && ItemEnabled("Send message"); }));
-    EXPECT_EQ(ClockColour(), kRed) << "a link coming up restarts the clock in X's colour";
-    EXPECT_EQ(Text("time status"), "00:00");
-    shown.messenger.SendMessage(MSG_LINK_DOWN);
-    ASSERT_TRUE(
-        WaitUntil([] { return !ItemEnabled("Disconnect") && !ItemEnabled("Send message"); }));
+TEST_F(MainWindowTest, TheClockRestartsAtEveryTurnInTheMoversColourAndTicks) {
+    Turn(PLAYER_O);
+    ASSERT_TRUE(WaitUntil([] { return Clock().color == kBlue && Clock().text == "00:01"; }));
+    Turn(PLAYER_X);
+    ASSERT_TRUE(WaitUntil([] { return Clock().color == kRed && Clock().text == "00:00"; }));
+    // A link coming up or going down restarts the clock in X's colour.
+    for (uint32 link : {MSG_LINK_UP, MSG_LINK_DOWN}) {
+        Turn(PLAYER_O);
+        messenger.SendMessage(link);
+        ASSERT_TRUE(WaitUntil([&] { return Linked(link == MSG_LINK_UP); }));
+        EXPECT_EQ(Clock().color, kRed);
+    }
 }
 
-TEST(MainWindowTest, ScoresCountWinsUntilReset) {
-    Shown shown;
+TEST_F(MainWindowTest, ScoresCountWinsUntilReset) {
     for (int win = 0; win < 5; ++win)
-        shown.messenger.SendMessage(MSG_X_WON);
-    shown.messenger.SendMessage(MSG_O_WON);
-    ASSERT_TRUE(
-        WaitUntil([] { return Text("x connect") == "X: 5" && Text("o connect") == "O: 1"; }));
-    shown.messenger.SendMessage(MSG_RESET_SCORE);
-    ASSERT_TRUE(
-        WaitUntil([] { return Text("x connect") == "X: 0" && Text("o connect") == "O: 0"; }));
+        messenger.SendMessage(MSG_X_WON);
+    messenger.SendMessage(MSG_O_WON);
+    ASSERT_TRUE(WaitUntil([] { return Scores() == "X: 5 O: 1"; }));
+    messenger.SendMessage(MSG_RESET_SCORE);
+    ASSERT_TRUE(WaitUntil([] { return Scores() == "X: 0 O: 0"; }));
 }
 
-TEST(MainWindowTest, DisconnectWithoutALinkChangesNothing) {
-    Shown shown;
-    ASSERT_TRUE(WaitUntil([] { return Text("status connect") == "Listen for connections..."; }));
-    shown.messenger.SendMessage(MSG_DISCONNECT);
-    Settle(shown.messenger);
-    EXPECT_EQ(Text("status connect"), "Listen for connections...");
-    EXPECT_FALSE(ItemEnabled("Disconnect"));
+TEST_F(MainWindowTest, DisconnectWithoutALinkChangesNothing) {
+    messenger.SendMessage(MSG_DISCONNECT);
+    Settle();
+    EXPECT_EQ(Status(), "Listen for connections...");
+    EXPECT_TRUE(Linked(false));
 }
 
-TEST(MainWindowTest, ANewLocalGameEndsTheLinkButLeavesTheMenuAsItIs) {
-    Shown shown;
+TEST_F(MainWindowTest, ANewLocalGameEndsTheLinkButLeavesTheMenuAsItIs) {
     RawPeer peer;
     ASSERT_TRUE(peer.Connect());
-    ASSERT_TRUE(peer.ReadUntil("CON\n"));
-    ASSERT_TRUE(WaitUntil([] { return Text("status connect") == "Connected as server"; }));
-    ASSERT_TRUE(WaitUntil([] { return ItemEnabled("Disconnect"); }));
-    shown.messenger.SendMessage(MSG_X_WON);
-
+    ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server" && Linked(true); }));
+    messenger.SendMessage(MSG_X_WON);
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New local game"));
     ASSERT_TRUE(peer.ReadUntil("DIS\n"));
     // The peer answers as a copy of the game would; this side has ended the link already.
     peer.Send("DIS\n");
     ASSERT_TRUE(peer.ReadUntilClosed());
     EXPECT_EQ(peer.Received(), "CON\nDIS\n");
-    ASSERT_TRUE(WaitUntil([] { return Text("status connect") == "Listen for connections..."; }));
-    Settle(shown.messenger);
-    EXPECT_TRUE(ItemEnabled("Disconnect"));
-    EXPECT_TRUE(ItemEnabled("Send message"));
-    EXPECT_EQ(Text("x connect"), "X: 1") << "the peer's answer must not reset the scores";
+    ASSERT_TRUE(WaitUntil([] { return Status() == "Listen for connections..."; }));
+    Settle();
+    EXPECT_TRUE(Linked(true));
+    EXPECT_EQ(Scores(), "X: 1 O: 0") << "the peer's answer must not reset the scores";
 }
 
-TEST(MainWindowTest, QuittingWhileConnectedTellsThePeerOnce) {
-    auto* window = new MainWindow();
-    ASSERT_TRUE(WaitUntil([] { return ShownMainWindow().has_value(); }));
+TEST_F(MainWindowTest, QuittingWhileConnectedTellsThePeerOnce) {
     RawPeer peer;
     ASSERT_TRUE(peer.Connect());
-    ASSERT_TRUE(WaitUntil([] { return Text("status connect") == "Connected as server"; }));
-    BMessenger(window).SendMessage(MSG_QUIT);
+    ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server"; }));
+    messenger.SendMessage(MSG_QUIT);
     ASSERT_TRUE(peer.ReadUntilClosed());
     EXPECT_EQ(peer.Received(), "CON\nDIS\n");
     EXPECT_TRUE(WaitUntil(MainWindowGone));
 }
 
-TEST(MainWindowTest, AboutShowsTheProgramsNameLarger) {
-    Shown shown;
+TEST_F(MainWindowTest, AboutShowsTheProgramsNameLarger) {
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "About..."));
     std::vector<inspect::AlertInfo> alerts;
     ASSERT_TRUE(WaitUntil([&] { return !(alerts = inspect::Alerts()).empty(); }));
-    EXPECT_EQ(alerts[0].title, "Quillet");
     EXPECT_EQ(
         alerts[0].text,
         "Quillet\nby the Quillet authors\nhttps://quillet.example.org\nquillet@example.org\n\n");
     EXPECT_EQ(alerts[0].html.find("<span style=\"font-size:15px\">Quillet</span>"), 0u);
-    EXPECT_EQ(alerts[0].buttons, std::vector<std::string>{"OK"});
     ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
 }

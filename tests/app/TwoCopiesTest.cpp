@@ -1,169 +1,135 @@
-// Two copies of the program in one process: two main windows, each with its own link, playing
-// and chatting over real sockets on this test's own loopback.
+// Two copies of the program in one process, each with its own link, on this test's own loopback.
 #include <gtest/gtest.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "app/Constants.h"
 #include "app/MainWindow.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
 #include "tests/RawPeer.h"
+#include "tests/Sockets.h"
 #include "tests/TestSupport.h"
 
-using testing_support::RawPeer;
-using testing_support::WaitUntil;
+using namespace testing_support;
 namespace inspect = kit::qt::inspect;
 
 namespace {
 
-constexpr char kServer[] = "Quillet server";
-constexpr char kClient[] = "Quillet client";
-constexpr rgb_color kRed{255, 0, 0, 255};
-constexpr rgb_color kBlue{0, 0, 255, 255};
+constexpr char kServer[] = "Quillet server", kClient[] = "Quillet client";
+constexpr rgb_color kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255};
 
-std::string Text(const char* window, const char* view) {
+inspect::ViewInfo View(const char* window, const char* name) {
     std::optional<inspect::WindowInfo> info = inspect::FindWindow(window);
-    const inspect::ViewInfo* found = info ? info->View(view) : nullptr;
-    return found ? found->text : "";
+    const inspect::ViewInfo* view = info ? info->View(name) : nullptr;
+    return view != nullptr ? *view : inspect::ViewInfo{};
+}
+
+// A view's text on the server copy, then on the client copy.
+std::string Both(const char* view) {
+    return View(kServer, view).text + "|" + View(kClient, view).text;
+}
+
+bool ChatShows(const std::string& text, bool editable) {
+    const inspect::ViewInfo chat = View("Message", "Textruta");
+    return chat.text == text && chat.editable == editable;
 }
 
 // Whether something listens on port 1777 of this loopback.
 bool PortTaken() {
-    int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const Socket probe(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int reuse = 1;
-    setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(NET_PORT);
-    const bool taken = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0;
-    close(probe);
-    return taken;
+    setsockopt(probe.fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    const sockaddr_in address = Loopback(NET_PORT);
+    return bind(probe.fd, AsAddress(address), sizeof address) != 0;
 }
 
 // A main window under a title of its own, so that the two can be told apart.
-MainWindow* OpenCopy(const char* title) {
+void OpenCopy(const char* title) {
     auto* window = new MainWindow();
     window->Lock();
     window->SetTitle(title);
     window->Unlock();
     EXPECT_TRUE(WaitUntil([&] { return inspect::FindWindow(title).has_value(); })) << title;
-    return window;
 }
 
-// The window point at the centre of a cell of the board.
-BPoint Cell(int column, int row) {
-    return BPoint(column * 20 - 10, row * 20 + 10);
-}
-
+// An X crosses its cell's centre; an O's ring passes 8 pixels right of it.
 bool Shows(const char* window, int column, int row, rgb_color colour) {
-    // An X crosses its cell's centre; an O's ring passes 8 pixels right of it.
-    const BPoint centre = Cell(column, row) - BPoint(0, 20);
-    const int x = static_cast<int>(centre.x) + (colour == kBlue ? 8 : 0);
-    return inspect::Pixel(window, "gamruta", x, static_cast<int>(centre.y)) == colour;
+    const int x = column * 20 - 10 + (colour == kBlue ? 8 : 0);
+    return inspect::Pixel(window, "gamruta", x, row * 20 - 10) == colour;
 }
 
-// A move by mouse on one copy, seen on the other.
-void Play(const char* mover, const char* other, int column, int row, rgb_color colour) {
-    ASSERT_TRUE(inspect::Click(mover, Cell(column, row)));
-    ASSERT_TRUE(WaitUntil([&] { return Shows(other, column, row, colour); }))
-        << other << " never showed the move at " << column << ", " << row;
-}
-
-bool AlertsShown(size_t count) {
-    return inspect::Alerts().size() == count;
-}
-
-bool ChatShows(const std::string& text, bool editable) {
-    std::optional<inspect::WindowInfo> chat = inspect::FindWindow("Message");
-    const inspect::ViewInfo* view = chat ? chat->View("Textruta") : nullptr;
-    return view != nullptr && view->text == text && view->editable == editable;
+// A click at the centre of a cell on one copy (under the 20-pixel menu bar), seen on the other.
+bool Play(const char* mover, const char* other, int column, int row, rgb_color colour) {
+    return inspect::Click(mover, BPoint(column * 20 - 10, row * 20 + 10)) &&
+           WaitUntil([&] { return Shows(other, column, row, colour); });
 }
 
 }  // namespace
 
 TEST(TwoCopiesTest, PlayAGameChatAndDisconnect) {
     OpenCopy(kServer);
-    ASSERT_TRUE(WaitUntil(PortTaken));
-    // The second copy finds the port taken, as it would on one machine.
+    ASSERT_TRUE(WaitUntil(PortTaken));  // so the second copy finds it taken, as on one machine
     OpenCopy(kClient);
 
-    ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Connect..."));
-    ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow("New game").has_value(); }));
-    ASSERT_TRUE(inspect::Type("New game", "test", "127.0.0.1"));
-    ASSERT_TRUE(inspect::PressButton("New game", "ok"));
+    ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Connect...") &&
+                WaitUntil([] { return inspect::FindWindow("New game").has_value(); }) &&
+                inspect::Type("New game", "test", "127.0.0.1") &&
+                inspect::PressButton("New game", "ok"));
     ASSERT_TRUE(WaitUntil([] {
-        return Text(kServer, "status connect") == "Connected as server" &&
-               Text(kClient, "status connect") == "Connected as client" &&
+        return Both("status connect") == "Connected as server|Connected as client" &&
                !inspect::FindWindow("New game");
     }));
 
     // X, the client, moves first; five in the top row wins.
-    for (int column = 1; column <= 4; ++column) {
-        Play(kClient, kServer, column, 1, kRed);
-        Play(kServer, kClient, column, 2, kBlue);
-    }
-    ASSERT_TRUE(inspect::Click(kClient, Cell(5, 1)));
-    ASSERT_TRUE(WaitUntil([] { return AlertsShown(2); })) << "both copies announce the win";
-    for (const inspect::AlertInfo& alert : inspect::Alerts())
-        EXPECT_EQ(alert.text, "Player X won!");
-    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
-    ASSERT_TRUE(WaitUntil([] { return AlertsShown(1); }));
-    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    for (int column = 1; column <= 4; ++column)
+        ASSERT_TRUE(Play(kClient, kServer, column, 1, kRed) &&
+                    Play(kServer, kClient, column, 2, kBlue));
+    ASSERT_TRUE(inspect::Click(kClient, BPoint(90, 30)));  // cell 5, 1
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 2; })) << "a win on each";
+    for (const size_t left : {1, 0})
+        ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK") &&
+                    WaitUntil([&] { return inspect::Alerts().size() == left; }));
+    // The same score on both; the loser, O, opens the next game on both boards.
     ASSERT_TRUE(WaitUntil([] {
-        return Text(kServer, "x connect") == "X: 1" && Text(kClient, "x connect") == "X: 1";
+        return Both("x connect") == "X: 1|X: 1" && !Shows(kServer, 1, 1, kRed) &&
+               !Shows(kClient, 1, 1, kRed);
     }));
-    // The loser, O, opens the next game on both boards.
-    ASSERT_TRUE(
-        WaitUntil([] { return !Shows(kServer, 1, 1, kRed) && !Shows(kClient, 1, 1, kRed); }));
-    Play(kServer, kClient, 8, 8, kBlue);
-    Play(kClient, kServer, 9, 9, kRed);
+    ASSERT_TRUE(Play(kServer, kClient, 8, 8, kBlue) && Play(kClient, kServer, 9, 9, kRed));
 
-    // A chat each way.
+    // A chat each way: the first is answered with Reply, the answer closed.
     ASSERT_TRUE(inspect::TriggerMenuItem(kServer, "Send message"));
-    ASSERT_TRUE(WaitUntil([] { return ChatShows("", true); }));
-    ASSERT_TRUE(inspect::Type("Message", "Textruta", "hello, 100%\nsure"));
-    ASSERT_TRUE(inspect::PressButton("Message", "ok"));
-    ASSERT_TRUE(WaitUntil([] { return ChatShows("hello, 100%\nsure", false); }));
-    ASSERT_TRUE(inspect::PressButton("Message", "ok"));  // Reply
-    ASSERT_TRUE(WaitUntil([] { return ChatShows("", true); }));
-    ASSERT_TRUE(inspect::Type("Message", "Textruta", "hi back"));
-    ASSERT_TRUE(inspect::PressButton("Message", "ok"));
-    ASSERT_TRUE(WaitUntil([] { return ChatShows("hi back", false); }));
-    ASSERT_TRUE(inspect::Close("Message"));
+    for (const std::string text : {"hello, 100%\nsure", "hi back"}) {
+        ASSERT_TRUE(WaitUntil([] { return ChatShows("", true); }) &&
+                    inspect::Type("Message", "Textruta", text) &&
+                    inspect::PressButton("Message", "ok"));
+        ASSERT_TRUE(WaitUntil([&] { return ChatShows(text, false); }));
+        ASSERT_TRUE(text == "hi back" ? inspect::Close("Message")
+                                      : inspect::PressButton("Message", "ok"));
+    }
 
     // "Disconnect" on the client: both boards go back to a local game and listen again (the
     // second to try finds the port taken).
     ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Disconnect"));
     ASSERT_TRUE(WaitUntil([] {
-        return Text(kServer, "x connect") == "X: 0" && !Shows(kServer, 8, 8, kBlue) &&
-               !Shows(kClient, 8, 8, kBlue) && PortTaken();
+        return View(kServer, "x connect").text == "X: 0" && !Shows(kServer, 8, 8, kBlue) &&
+               !Shows(kClient, 8, 8, kBlue) && PortTaken() &&
+               Both("status connect").find("Connected") == std::string::npos;
     }));
-    EXPECT_NE(Text(kServer, "status connect"), "Connected as server");
-    EXPECT_NE(Text(kClient, "status connect"), "Connected as client");
     // A local game on each: X moves, at either board.
-    ASSERT_TRUE(inspect::Click(kServer, Cell(3, 3)));
-    ASSERT_TRUE(inspect::Click(kClient, Cell(4, 4)));
-    ASSERT_TRUE(WaitUntil([] { return Shows(kServer, 3, 3, kRed) && Shows(kClient, 4, 4, kRed); }));
+    ASSERT_TRUE(Play(kServer, kServer, 3, 3, kRed) && Play(kClient, kClient, 4, 4, kRed));
 
-    inspect::Close(kClient);
-    inspect::Close(kServer);
+    ASSERT_TRUE(inspect::Close(kClient) && inspect::Close(kServer));
     EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
 }
 
 TEST(TwoCopiesTest, QuittingWithDialogsOpenWhileConnectedTellsThePeer) {
     OpenCopy(kServer);
     RawPeer peer;
-    ASSERT_TRUE(peer.Connect());
-    ASSERT_TRUE(peer.ReadUntil("CON\n"));
-    peer.Send("MSG first");
-    ASSERT_TRUE(WaitUntil([] { return ChatShows("first", false); }));
-    peer.Send("MSG second");
-    ASSERT_TRUE(WaitUntil([] { return inspect::Windows().size() == 3; }));
-    ASSERT_TRUE(inspect::TriggerMenuItem(kServer, "Connect..."));
-    ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow("New game").has_value(); }));
+    ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
+    ASSERT_TRUE(peer.Send("MSG first") && WaitUntil([] { return ChatShows("first", false); }));
+    ASSERT_TRUE(peer.Send("MSG second") &&
+                WaitUntil([] { return inspect::Windows().size() == 3; }));
+    ASSERT_TRUE(inspect::TriggerMenuItem(kServer, "Connect...") &&
+                WaitUntil([] { return inspect::FindWindow("New game").has_value(); }));
 
     // As a terminal's Ctrl+C or the session's end would.
     be_app->PostMessage(B_QUIT_REQUESTED);

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <vector>
 
 #include "kit/application/Messenger.h"
@@ -14,113 +12,84 @@ using testing_support::WaitUntil;
 
 namespace {
 
-constexpr uint32 kNumbered = 1;
-constexpr uint32 kFlood = 2;
+constexpr uint32 kNumbered = 1, kFlood = 2;  // kFlood: the looper sends itself 300 numbers
 
-// A looper that records the numbers it is sent, and the thread that handles them. Its handler
-// can be held at a gate to let its queue fill up.
+// Sends numbered messages 0..count-1 up to the first failure, counting those that went.
+status_t SendNumbers(const BMessenger& target, int32 count, bigtime_t timeout = B_INFINITE_TIMEOUT,
+                     std::atomic<int32>* sent = nullptr) {
+    status_t result = B_OK;
+    for (int32 i = 0; i < count && result == B_OK; ++i) {
+        BMessage numbered(kNumbered);
+        numbered.AddInt32("n", i);
+        if ((result = target.SendMessage(&numbered, nullptr, timeout)) == B_OK && sent != nullptr)
+            ++*sent;
+    }
+    return result;
+}
+
+// Records the numbers it is sent and the thread that handles them. Its handler waits at a closed
+// gate, so that the queue fills up.
 class RecordingLooper : public BLooper {
 public:
+    explicit RecordingLooper(bool open = true) : gateOpen(open) { Run(); }
     void MessageReceived(BMessage* message) override {
-        if (message->what == kFlood) {
-            for (int32 i = 0; i < 300; ++i) {
-                BMessage numbered(kNumbered);
-                numbered.AddInt32("n", i);
-                PostMessage(&numbered);
-            }
-            return;
-        }
-        {
-            std::unique_lock lock(mutex);
-            ++arrivedAtGate;
-            gateChanged.wait(lock, [&] { return gateOpen; });
-            int32 n = -1;
-            message->FindInt32("n", &n);
+        if (message->what == kFlood)
+            SendNumbers(BMessenger(this), 300);
+        ++arrived;
+        WaitUntil([&] { return gateOpen.load(); });
+        int32 n;
+        if (message->FindInt32("n", &n) == B_OK) {
             numbers.push_back(n);
             handlerThread = find_thread(nullptr);
+            ++handled;  // publishes the fields above
         }
     }
-
-    void OpenGate(bool open) {
-        {
-            std::lock_guard lock(mutex);
-            gateOpen = open;
-        }
-        gateChanged.notify_all();
-    }
-
-    size_t Count() {
-        std::lock_guard lock(mutex);
-        return numbers.size();
-    }
-
-    int32 ArrivedAtGate() {
-        std::lock_guard lock(mutex);
-        return arrivedAtGate;
-    }
-
-    std::vector<int32> Numbers() {
-        std::lock_guard lock(mutex);
-        return numbers;
-    }
-
-    std::mutex mutex;  // guards the fields below
-    std::condition_variable gateChanged;
-    bool gateOpen = true;
-    int32 arrivedAtGate = 0;
-    std::vector<int32> numbers;
+    std::atomic<bool> gateOpen;
+    std::atomic<int32> arrived{0}, handled{0};
+    std::vector<int32> numbers;  // read once handled shows that all have come
     thread_id handlerThread = -1;
 };
 
+// SendNumbers on a spawned thread, which is done with the Sender once it stores lastResult.
 struct Sender {
     BMessenger target;
     int32 count;
     bigtime_t timeout = B_INFINITE_TIMEOUT;
     std::atomic<int32> sent{0};
-    std::atomic<status_t> lastResult{B_OK};
+    std::atomic<status_t> lastResult{1};  // 1 until it has finished
 
+    void Start() { resume_thread(spawn_thread(Run, "sender", B_NORMAL_PRIORITY, this)); }
+    bool Join() {
+        return WaitUntil([&] { return lastResult != 1; });
+    }
     static int32 Run(void* data) {
         auto* self = static_cast<Sender*>(data);
-        for (int32 i = 0; i < self->count; ++i) {
-            BMessage numbered(kNumbered);
-            numbered.AddInt32("n", i);
-            self->lastResult = self->target.SendMessage(&numbered, nullptr, self->timeout);
-            if (self->lastResult != B_OK)
-                break;
-            ++self->sent;
-        }
+        self->lastResult = SendNumbers(self->target, self->count, self->timeout, &self->sent);
         return 0;
     }
 };
 
-std::vector<int32> Sequence(int32 count) {
-    std::vector<int32> numbers;
+std::vector<int32> Sequence(int32 count, std::vector<int32> before = {}) {
     for (int32 i = 0; i < count; ++i)
-        numbers.push_back(i);
-    return numbers;
+        before.push_back(i);
+    return before;
 }
 
 }  // namespace
 
 TEST(LooperTest, MessagesFromOneSenderAreHandledInOrderOnTheLoopersThread) {
     auto* looper = new RecordingLooper();
-    const thread_id thread = looper->Run();
     BMessenger messenger(looper);
-    for (int32 i = 0; i < 1000; ++i) {
-        BMessage numbered(kNumbered);
-        numbered.AddInt32("n", i);
-        ASSERT_EQ(messenger.SendMessage(&numbered), B_OK);
-    }
-    ASSERT_TRUE(WaitUntil([&] { return looper->Count() == 1000; })) << looper->Count();
-    EXPECT_EQ(looper->Numbers(), Sequence(1000));
-    EXPECT_EQ(looper->handlerThread, thread);
+    ASSERT_EQ(SendNumbers(messenger, 1000), B_OK);
+    ASSERT_TRUE(WaitUntil([&] { return looper->handled == 1000; }));
+    EXPECT_EQ(looper->numbers, Sequence(1000));
+    EXPECT_EQ(looper->handlerThread, looper->Thread());
     looper->Lock();
     looper->Quit();
 }
 
 TEST(LooperTest, AMessengerToAQuitLooperFailsCleanly) {
     auto* looper = new RecordingLooper();
-    looper->Run();
     BMessenger messenger(looper);
     ASSERT_TRUE(messenger.IsValid());
     looper->Quit();  // returns once the looper's thread has ended
@@ -136,65 +105,40 @@ TEST(LooperTest, AMessengerToAQuitLooperFailsCleanly) {
 }
 
 TEST(LooperTest, AFullQueueMakesASpawnedThreadWaitUntilItIsDrained) {
-    auto* looper = new RecordingLooper();
-    looper->Run();
-    looper->OpenGate(false);
+    auto* looper = new RecordingLooper(false);
     BMessenger messenger(looper);
-
     // The handler holds the first message; the rest fill the queue until a send would wait.
-    ASSERT_EQ(messenger.SendMessage(kNumbered), B_OK);
-    ASSERT_TRUE(WaitUntil([&] { return looper->ArrivedAtGate() == 1; }));
+    ASSERT_EQ(SendNumbers(messenger, 1), B_OK);
+    ASSERT_TRUE(WaitUntil([&] { return looper->arrived == 1; }));
     Sender filler{messenger, 1000, 0};
-    thread_id fillerThread = spawn_thread(Sender::Run, "filler", B_NORMAL_PRIORITY, &filler);
-    resume_thread(fillerThread);
-    ASSERT_EQ(wait_for_thread(fillerThread, nullptr), B_OK);
+    filler.Start();
+    ASSERT_TRUE(filler.Join());
     ASSERT_EQ(filler.lastResult, B_WOULD_BLOCK);
     ASSERT_EQ(filler.sent, 200);
 
-    // A spawned thread is told the queue is full, or waits for room up to its timeout.
-    Sender impatient{messenger, 1, 0};
-    thread_id impatientThread =
-        spawn_thread(Sender::Run, "impatient", B_NORMAL_PRIORITY, &impatient);
-    resume_thread(impatientThread);
-    wait_for_thread(impatientThread, nullptr);
-    EXPECT_EQ(impatient.lastResult, B_WOULD_BLOCK);
-    Sender patient{messenger, 1, 20000};
-    thread_id patientThread = spawn_thread(Sender::Run, "patient", B_NORMAL_PRIORITY, &patient);
-    resume_thread(patientThread);
-    wait_for_thread(patientThread, nullptr);
+    // Without a timeout a sender waits for room; with one it gives up meanwhile.
+    Sender waiting{messenger, 300}, patient{messenger, 1, 20000};
+    waiting.Start();
+    patient.Start();
+    ASSERT_TRUE(patient.Join());
     EXPECT_EQ(patient.lastResult, B_TIMED_OUT);
-
-    // Without a timeout it waits, and goes on once the looper drains its queue.
-    Sender waiting{messenger, 300};
-    thread_id waitingThread = spawn_thread(Sender::Run, "waiting", B_NORMAL_PRIORITY, &waiting);
-    resume_thread(waitingThread);
     EXPECT_EQ(waiting.sent, 0);
-    looper->OpenGate(true);
-    ASSERT_TRUE(WaitUntil([&] { return waiting.sent == 300; })) << waiting.sent;
-    EXPECT_EQ(waiting.lastResult, B_OK);
-    const size_t all = 1 + 200 + 300;
-    ASSERT_TRUE(WaitUntil([&] { return looper->Count() == all; })) << looper->Count();
+    looper->gateOpen = true;
+    ASSERT_TRUE(waiting.Join());
+    EXPECT_EQ(waiting.sent, 300);
+    ASSERT_TRUE(WaitUntil([&] { return looper->handled == 1 + 200 + 300; }));
     looper->Quit();
 }
 
 TEST(LooperTest, OnlySpawnedThreadsWaitOnAFullQueue) {
-    auto* looper = new RecordingLooper();
-    looper->Run();
-    looper->OpenGate(false);
+    auto* looper = new RecordingLooper(false);
     BMessenger messenger(looper);
     // This thread was not made with spawn_thread: it never waits.
-    for (int32 i = 0; i < 400; ++i) {
-        BMessage numbered(kNumbered);
-        numbered.AddInt32("n", i);
-        ASSERT_EQ(messenger.SendMessage(&numbered, nullptr, 0), B_OK) << i;
-    }
+    ASSERT_EQ(SendNumbers(messenger, 400, 0), B_OK);
     // A looper posting to itself never waits on its own queue either.
     ASSERT_EQ(messenger.SendMessage(kFlood), B_OK);
-    looper->OpenGate(true);
-    ASSERT_TRUE(WaitUntil([&] { return looper->Count() == 700; })) << looper->Count();
-    std::vector<int32> expected = Sequence(400);
-    for (int32 n : Sequence(300))
-        expected.push_back(n);
-    EXPECT_EQ(looper->Numbers(), expected);
+    looper->gateOpen = true;
+    ASSERT_TRUE(WaitUntil([&] { return looper->handled == 700; }));
+    EXPECT_EQ(looper->numbers, Sequence(300, Sequence(400)));
     looper->Quit();
 }

@@ -30,16 +30,10 @@ int Connect(int fd, uint16 port) {
     return kit::connect(fd, AsAddress(address), sizeof address);
 }
 
-// kit::recv, failing with -2 instead of waiting past the deadline.
-ssize_t RecvWithin(int fd, char* buffer, size_t length) {
-    return WaitReadable(fd) ? kit::recv(fd, buffer, length, 0) : -2;
-}
-
 // A thread waiting at a stop point sits in poll.
 bool InPoll(pid_t tid) {
-    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
     long number = -1;
-    in >> number;
+    std::ifstream("/proc/self/task/" + std::to_string(tid) + "/syscall") >> number;
 #ifdef SYS_poll
     if (number == SYS_poll)
         return true;
@@ -47,80 +41,65 @@ bool InPoll(pid_t tid) {
     return number == SYS_ppoll;
 }
 
-// A spawned thread that owns socket through RAII and blocks in one call.
+// A spawned thread blocked in one call on a socket it owns through RAII; blocked, when given,
+// shows more evidence that the call is under way.
 struct Blocker {
+    const char* what;
     int socket;
     std::function<void(int)> block;
+    std::function<bool()> blocked = [] { return true; };
     std::atomic<pid_t> tid{0};
     std::atomic<bool> after{false};
+
+    static int32 Run(void* data) {
+        auto* self = static_cast<Blocker*>(data);
+        self->tid = gettid();
+        Socket own(self->socket);
+        self->block(own.fd);
+        self->after = true;
+        return 0;
+    }
 };
 
-int32 RunBlocker(void* data) {
-    auto* blocker = static_cast<Blocker*>(data);
-    blocker->tid = gettid();
-    Socket own(blocker->socket);
-    blocker->block(own.fd);
-    blocker->after = true;
-    return 0;
-}
-
-// blocked: more evidence that the call is under way.
-void KillWhileBlocked(
-    const char* what, int socket, std::function<void(int)> block,
-    std::function<bool()> blocked = [] { return true; }) {
-    SCOPED_TRACE(what);
+void KillWhileBlocked(Blocker& blocker) {
+    SCOPED_TRACE(blocker.what);
     struct stat status {};
-    ASSERT_EQ(fstat(socket, &status), 0);
-    Blocker blocker{socket, std::move(block)};
-    thread_id thread = spawn_thread(RunBlocker, what, B_NORMAL_PRIORITY, &blocker);
-    ASSERT_GT(thread, 0);
+    ASSERT_EQ(fstat(blocker.socket, &status), 0);
+    const thread_id thread = spawn_thread(Blocker::Run, blocker.what, B_NORMAL_PRIORITY, &blocker);
     ASSERT_EQ(resume_thread(thread), B_OK);
-    EXPECT_TRUE(WaitUntil(blocked)) << "the blocking call never got under way";
-    bool waiting = WaitUntil([&] { return blocker.tid != 0 && InPoll(blocker.tid); });
+    EXPECT_TRUE(WaitUntil(blocker.blocked)) << "the blocking call never got under way";
+    const bool waiting = WaitUntil([&] { return blocker.tid != 0 && InPoll(blocker.tid); });
     EXPECT_TRUE(waiting) << "the thread is not waiting at its stop point";
     // A call blocked out of reach of a stop is released this way, so that the test ends.
     if (!waiting)
-        shutdown(socket, SHUT_RDWR);
-    bigtime_t start = system_time();
+        shutdown(blocker.socket, SHUT_RDWR);
+    const bigtime_t start = system_time();
     EXPECT_EQ(kill_thread(thread), B_OK);
     EXPECT_LT(system_time() - start, 1000 * 1000) << "kill_thread hung";
     EXPECT_FALSE(blocker.after) << "code after the stop point ran";
     struct stat now {};
-    EXPECT_FALSE(fstat(socket, &now) == 0 && now.st_ino == status.st_ino)
+    EXPECT_FALSE(fstat(blocker.socket, &now) == 0 && now.st_ino == status.st_ino)
         << "the stopped thread's socket stayed open";
 }
 
 // Points name look-ups at a name server on 127.0.0.1 by mounting files over /etc's, which only
-// this test's own mount namespace sees.
-class LocalNameServer {
-public:
+// this test's own mount namespace sees (and which go with it).
+struct LocalNameServer {
     LocalNameServer() {
         Mount("/etc/nsswitch.conf", "hosts: files dns\n");
         Mount("/etc/resolv.conf", "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n");
     }
-    ~LocalNameServer() {
-        for (const std::string& target : fMounted)
-            umount2(target.c_str(), MNT_DETACH);
-    }
-    std::string failure;
-
-private:
     void Mount(const char* target, const std::string& content) {
         char path[] = "/tmp/quillet-etc-XXXXXX";
-        int fd = mkstemp(path);
-        if (fd < 0) {
-            failure = "cannot make a temporary file";
-            return;
-        }
-        bool written = write(fd, content.data(), content.size()) == ssize_t(content.size());
-        close(fd);
+        const int fd = mkstemp(path);
+        const bool written =
+            fd >= 0 && write(fd, content.data(), content.size()) == ssize_t(content.size());
         if (!written || mount(path, target, nullptr, MS_BIND, nullptr) != 0)
             failure = std::string("cannot mount over ") + target + ": " + strerror(errno);
-        else
-            fMounted.push_back(target);
+        close(fd);
         unlink(path);  // the mount keeps the file's contents
     }
-    std::vector<std::string> fMounted;
+    std::string failure;
 };
 
 }  // namespace
@@ -132,11 +111,8 @@ TEST(SocketTest, DataRoundTripsAndEndsAsThePeerCloses) {
     Socket client(kit::socket(AF_INET, SOCK_STREAM, 0));
     ASSERT_EQ(Connect(client.fd, port), 0) << strerror(errno);
     EXPECT_EQ(fcntl(client.fd, F_GETFL) & O_NONBLOCK, 0) << "connect left the socket non-blocking";
-    sockaddr_in from{};
-    socklen_t length = sizeof from;
-    Socket server(kit::accept(listener.fd, reinterpret_cast<sockaddr*>(&from), &length));
+    Socket server(kit::accept(listener.fd, nullptr, nullptr));
     ASSERT_GE(server.fd, 0) << strerror(errno);
-    EXPECT_EQ(from.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
     for (int fd : {client.fd, server.fd})
         EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "a socket is inherited by programs run";
 
@@ -144,68 +120,53 @@ TEST(SocketTest, DataRoundTripsAndEndsAsThePeerCloses) {
     ASSERT_EQ(kit::send(client.fd, greeting.data(), greeting.size(), 0), ssize_t(greeting.size()));
     std::string received;
     char buffer[1024];
-    while (received.size() < greeting.size()) {
-        ssize_t count = RecvWithin(server.fd, buffer, sizeof buffer);
+    while (received.size() < greeting.size() && WaitReadable(server.fd)) {
+        const ssize_t count = kit::recv(server.fd, buffer, sizeof buffer, 0);
         ASSERT_GT(count, 0) << "the data did not arrive";
         received.append(buffer, count);
     }
     EXPECT_EQ(received, greeting);
 
     client.Close();
-    EXPECT_EQ(RecvWithin(server.fd, buffer, sizeof buffer), 0) << "the peer's close was not seen";
+    ASSERT_TRUE(WaitReadable(server.fd));
+    EXPECT_EQ(kit::recv(server.fd, buffer, sizeof buffer, 0), 0) << "the peer's close was not seen";
     // Sending to a peer that has gone fails instead of raising SIGPIPE.
-    int error = 0;
-    EXPECT_TRUE(WaitUntil([&] {
-        bool failed = kit::send(server.fd, "x", 1, 0) < 0;
-        error = errno;
-        return failed;
-    }));
-    EXPECT_TRUE(error == EPIPE || error == ECONNRESET) << strerror(error);
+    EXPECT_TRUE(WaitUntil([&] { return kit::send(server.fd, "x", 1, 0) < 0; }));
 
     listener.Close();
     Socket refused(kit::socket(AF_INET, SOCK_STREAM, 0));
-    const int result = Connect(refused.fd, port);
-    error = errno;
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(error, ECONNREFUSED) << strerror(error);
+    EXPECT_TRUE(Connect(refused.fd, port) == -1 && errno == ECONNREFUSED) << strerror(errno);
 }
 
 TEST(SocketTest, ResolvesHostNames) {
-    in_addr_t address = 0;
-    EXPECT_EQ(kit::ResolveHost("127.0.0.1", &address), B_OK);
-    EXPECT_EQ(address, htonl(INADDR_LOOPBACK));
-    address = 0;
-    EXPECT_EQ(kit::ResolveHost("localhost", &address), B_OK);
-    EXPECT_EQ(address, htonl(INADDR_LOOPBACK));
+    for (const char* name : {"127.0.0.1", "localhost"}) {
+        in_addr_t address = 0;
+        EXPECT_EQ(kit::ResolveHost(name, &address), B_OK) << name;
+        EXPECT_EQ(address, htonl(INADDR_LOOPBACK)) << name;
+    }
+    in_addr_t address;
     EXPECT_EQ(kit::ResolveHost("", &address), B_NAME_NOT_FOUND);
     EXPECT_EQ(kit::ResolveHost(nullptr, &address), B_NAME_NOT_FOUND);
-    EXPECT_EQ(kit::HostToNetwork16(0x1234), htons(0x1234));
 }
 
 TEST(SocketTest, KillEndsBlockedAcceptRecvAndConnectAtOnce) {
     Socket listener = Listen(TestPort(), 1);
     ASSERT_GE(listener.fd, 0) << strerror(errno);
     const uint16 port = PortOf(listener);
-    KillWhileBlocked("accept", listener.Release(),
-                     [](int fd) { kit::accept(fd, nullptr, nullptr); });
-    Socket again = Listen(port, 1);
-    EXPECT_GE(again.fd, 0) << "the stopped listener kept its port: " << strerror(errno);
-
-    Socket client = ConnectOnce(port);
-    ASSERT_GE(client.fd, 0) << strerror(errno);
-    Socket server = Accept(again);
+    Socket client = ConnectOnce(port), server = Accept(listener);
     ASSERT_GE(server.fd, 0) << strerror(errno);
-    KillWhileBlocked("recv", client.Release(), [](int fd) {
-        char buffer[16];
-        kit::recv(fd, buffer, sizeof buffer, 0);
-    });
-    again.Close();
-
-    const FullListener full(port);
+    const FullListener full(0);  // a connect to it is never answered
     ASSERT_TRUE(full.full) << strerror(errno);
-    KillWhileBlocked(
-        "connect", kit::socket(AF_INET, SOCK_STREAM, 0), [&](int fd) { Connect(fd, port); },
-        [&] { return ConnectsInFlight(port) == 1; });
+    const uint16 fullPort = PortOf(full.listener);
+    char byte;  // never written: every call is stopped before it returns
+    Blocker blockers[] = {
+        {"accept", listener.Release(), [](int fd) { kit::accept(fd, nullptr, nullptr); }},
+        {"recv", client.Release(), [&](int fd) { kit::recv(fd, &byte, 1, 0); }},
+        {"connect", kit::socket(AF_INET, SOCK_STREAM, 0), [&](int fd) { Connect(fd, fullPort); },
+         [&] { return ConnectsInFlight(fullPort) == 1; }}};
+    for (Blocker& blocker : blockers)
+        KillWhileBlocked(blocker);
+    EXPECT_GE(Listen(port, 1).fd, 0) << "the stopped listener kept its port: " << strerror(errno);
 }
 
 // Unknown names go to a name server: only to a local one, and only in the test's namespaces.
@@ -223,14 +184,8 @@ TEST(SocketTest, AnUnknownNameFailsAndKillEndsALookUpThatNeverAnswers) {
     const sockaddr_in address = Loopback(53);
     if (::bind(silent.fd, AsAddress(address), sizeof address) != 0)
         GTEST_SKIP() << "cannot bind 127.0.0.1:53: " << strerror(errno);
-    KillWhileBlocked(
-        "name look-up", kit::socket(AF_INET, SOCK_STREAM, 0),
-        [](int) {
-            in_addr_t never;
-            kit::ResolveHost("peer.quillet.test", &never);
-        },
-        [&] {
-            char byte;
-            return ::recv(silent.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 0;
-        });
+    Blocker lookUp{"name look-up", kit::socket(AF_INET, SOCK_STREAM, 0),
+                   [&](int) { kit::ResolveHost("peer.quillet.test", &found); },
+                   [&] { return Readable(silent.fd); }};
+    KillWhileBlocked(lookUp);
 }
