@@ -99,19 +99,6 @@ int Board::FindWinner(int* column, int* row) const {
     return 0;
 }
 
-bool Board::FindLastMove(int* column, int* row) const {
-    for (int c = 1; c <= kSize; ++c) {
-        for (int r = 1; r <= kSize; ++r) {
-            if (fCells[c][r] > kLastMoveFlag) {
-                *column = c;
-                *row = r;
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 std::string Board::MoveText(int column, int row) {
     return protocol::Move(column, row);
 }

@@ -38,8 +38,6 @@ public:
     // The first cell, columns outer and rows inner, at which CheckWin gives a player: that player,
     // and the cell in *column / *row. 0 when none (the outputs are then left alone).
     int FindWinner(int* column, int* row) const;
-    // The flagged cell, in the same scan order; false (outputs left alone) when there is none.
-    bool FindLastMove(int* column, int* row) const;
     // The text an own move sends: protocol::Move(column, row).
     static std::string MoveText(int column, int row);
     bool IsFull() const;  // every playing cell holds a mark

@@ -67,10 +67,6 @@ int GameView::UpdateGame(int column, int row, int player) {
     return 1;
 }
 
-int GameView::CheckWin(int column, int row) {
-    return board.CheckWin(column, row);
-}
-
 void GameView::RestartBlink() {
     blinkCount = 0;
     BMessage tick(MSG_TICK);
@@ -104,6 +100,10 @@ void GameView::StrokeMark(int column, int row, int player, rgb_color color) {
 
 void GameView::DrawGame(bool checkWin) {
     DrawSpelplan();
+    // The first run of five in scan order wins; the pass ends at its first cell, and the next
+    // game's redraw draws the cells it did not reach.
+    int winColumn = 0, winRow = 0;
+    const int winner = checkWin ? board.FindWinner(&winColumn, &winRow) : 0;
     for (int column = 1; column <= Board::kSize; ++column) {
         for (int row = 1; row <= Board::kSize; ++row) {
             const int player = board.PlayerAt(column, row);
@@ -113,9 +113,8 @@ void GameView::DrawGame(bool checkWin) {
                 lastColumn = column;
                 lastRow = row;
             }
-            if (checkWin && CheckWin(column, row) != 0) {
-                // The next game's redraw draws the cells this pass did not reach.
-                AnnounceWin(player);
+            if (winner != 0 && column == winColumn && row == winRow) {
+                AnnounceWin(winner);
                 return;
             }
         }

@@ -26,8 +26,6 @@ public:
     int UpdateGame(BPoint where, int player);
     // A move from the peer; 1 when placed, -1 when refused.
     int UpdateGame(int column, int row, int player);
-    // The player with a run of five or more starting at the cell, or 0.
-    int CheckWin(int column, int row);
     void DrawSpelplan();
     // The board pass: grid, marks, the newest mark found, and with checkWin the win announcement.
     void DrawGame(bool checkWin);
