@@ -102,13 +102,3 @@ int Board::FindWinner(int* column, int* row) const {
 std::string Board::MoveText(int column, int row) {
     return protocol::Move(column, row);
 }
-
-bool Board::IsFull() const {
-    for (int c = 1; c <= kSize; ++c) {
-        for (int r = 1; r <= kSize; ++r) {
-            if (fCells[c][r] == 0)
-                return false;
-        }
-    }
-    return true;
-}

@@ -40,7 +40,6 @@ public:
     int FindWinner(int* column, int* row) const;
     // The text an own move sends: protocol::Move(column, row).
     static std::string MoveText(int column, int row);
-    bool IsFull() const;  // every playing cell holds a mark
 
 private:
     int32_t fCells[16][16];  // indexed [column][row]
