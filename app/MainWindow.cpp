@@ -50,8 +50,7 @@ MainWindow::MainWindow()
     internetMenu->AddItem(Item("Connect...", MSG_CONNECT, 'C'));
     internetMenu->AddItem(disconnectItem = Item("Disconnect", MSG_DISCONNECT, 'D'));
     internetMenu->AddItem(sendMessageItem = Item("Send message", MSG_SEND_MESSAGE, 'M'));
-    disconnectItem->SetEnabled(false);
-    sendMessageItem->SetEnabled(false);
+    EnableLinkItems(false);
     auto* helpMenu = new BMenu("Help", B_ITEMS_IN_COLUMN);
     helpMenu->AddItem(Item("About...", MSG_ABOUT, 0));
     menuBar->AddItem(fileMenu);
@@ -81,6 +80,11 @@ MainWindow::MainWindow()
     clockRunner = std::make_unique<BMessageRunner>(BMessenger(this), &tick, 1000000, -1);
 
     Show();
+}
+
+void MainWindow::EnableLinkItems(bool enabled) {
+    disconnectItem->SetEnabled(enabled);
+    sendMessageItem->SetEnabled(enabled);
 }
 
 void MainWindow::ResetClock() {
@@ -137,13 +141,8 @@ void MainWindow::MessageReceived(BMessage* message) {
             break;
         }
         case MSG_LINK_UP:
-            disconnectItem->SetEnabled(true);
-            sendMessageItem->SetEnabled(true);
-            ResetClock();
-            break;
         case MSG_LINK_DOWN:
-            disconnectItem->SetEnabled(false);
-            sendMessageItem->SetEnabled(false);
+            EnableLinkItems(message->what == MSG_LINK_UP);
             ResetClock();
             break;
         case MSG_TURN: {
@@ -170,8 +169,7 @@ void MainWindow::MessageReceived(BMessage* message) {
             if (netView == nullptr || netView->linkState == LINK_NOT_CONNECTED)
                 break;
             gameView->NewGame(false, PLAYER_X);
-            disconnectItem->SetEnabled(false);
-            sendMessageItem->SetEnabled(false);
+            EnableLinkItems(false);
             break;
         case MSG_QUIT:
             QuitRequested();

@@ -25,6 +25,8 @@ public:
     GameView* BoardView() const { return gameView; }
 
 private:
+    // "Disconnect" and "Send message", which need a link.
+    void EnableLinkItems(bool enabled);
     void ResetClock();
     void ShowAbout();
 

@@ -1,6 +1,5 @@
 #include "kit/qt/Inspect.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,7 +8,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTextDocument>
-#include <QThread>
 
 #include "kit/qt/Peers.h"
 #include "kit/qt/Registry.h"

@@ -22,6 +22,12 @@ QColor ToQColor(rgb_color color) {
     return QColor(color.red, color.green, color.blue);
 }
 
+void SetTextColor(QLabel* label, rgb_color color) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, ToQColor(color));
+    label->setPalette(palette);
+}
+
 // A rectangle with inclusive edges as Qt's.
 QRect ToQRect(BRect frame) {
     return QRect(static_cast<int>(frame.left), static_cast<int>(frame.top),
@@ -29,9 +35,7 @@ QRect ToQRect(BRect frame) {
 }
 
 QWidget* ParentWidget(PeerId parent) {
-    QWidget* widget = FindPeer<QWidget>(parent);
-    // A text control's or scroll view's children go inside it.
-    return widget;
+    return FindPeer<QWidget>(parent);
 }
 
 template <typename Widget>
@@ -132,9 +136,7 @@ void CreateLabel(PeerId id, ViewSpec description, std::string text, rgb_color co
         auto* label = new QLabel(QString::fromStdString(text), parent);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, ToQColor(color));
-        label->setPalette(palette);
+        SetTextColor(label, color);
         Place(label, id, description);
     });
 }
@@ -148,12 +150,8 @@ void SetLabelText(PeerId id, std::string text) {
 
 void SetLabelColor(PeerId id, rgb_color color) {
     Post([id, color] {
-        auto* label = FindPeer<QLabel>(id);
-        if (label == nullptr)
-            return;
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, ToQColor(color));
-        label->setPalette(palette);
+        if (auto* label = FindPeer<QLabel>(id))
+            SetTextColor(label, color);
     });
 }
 
