@@ -4,6 +4,7 @@
 
 #include "kit/application/Messenger.h"
 #include "kit/application/Port.h"
+#include "kit/interface/Alert.h"
 #include "kit/interface/Window.h"
 #include "kit/qt/Bridge.h"
 
@@ -45,39 +46,45 @@ void BApplication::DrainQueue() {
 }
 
 bool BApplication::QuitRequested() {
-    // Messengers are made under the lock: a shown window may be deleting itself meanwhile, and
-    // stays registered until its looper is gone.
-    std::vector<BMessenger> shown;
-    std::vector<BWindow*> hidden;
+    // Messengers are made under the lock: a window may be deleting itself meanwhile, and stays
+    // registered until its looper is gone. Windows shown from now on are asked at once.
+    std::vector<BMessenger> windows;
     {
         std::lock_guard lock(fWindowsMutex);
-        for (BWindow* window : fWindows) {
-            if (window->IsShown())
-                shown.emplace_back(window);
-            else
-                hidden.push_back(window);
-        }
+        fQuitting = true;
+        for (BWindow* window : fWindows)
+            windows.emplace_back(window);
     }
-    for (const BMessenger& window : shown)
+    // A window waiting in an alert would otherwise hold the quit until its user answers.
+    BAlert::CloseAll();
+    for (const BMessenger& window : windows)
         window.SendMessage(B_QUIT_REQUESTED);
-    for (BWindow* window : hidden)
-        window->Quit();
     return true;
 }
 
 void BApplication::QuitWindows(const std::function<bool(BWindow*)>& which) {
-    // Messengers and thread ids are taken under the lock: a window may delete itself meanwhile.
-    std::vector<std::pair<BMessenger, thread_id>> others;
-    {
-        std::lock_guard lock(fWindowsMutex);
-        for (BWindow* window : fWindows) {
-            if (window->IsShown() && which(window))
-                others.emplace_back(BMessenger(window), window->Thread());
+    // A window being asked may open another one (a chat window's "Reply"): ask again until no
+    // window that which picks is left. Messengers and thread ids are taken under the lock.
+    // Windows are told apart by their threads: a new window may take a gone one's address.
+    std::vector<thread_id> asked;
+    for (;;) {
+        std::vector<std::pair<BMessenger, thread_id>> others;
+        {
+            std::lock_guard lock(fWindowsMutex);
+            for (BWindow* window : fWindows) {
+                const thread_id thread = window->Thread();
+                if (std::find(asked.begin(), asked.end(), thread) == asked.end() && which(window)) {
+                    asked.push_back(thread);
+                    others.emplace_back(BMessenger(window), thread);
+                }
+            }
         }
-    }
-    for (auto& [window, thread] : others) {
-        window.SendMessage(B_QUIT_REQUESTED);
-        wait_for_thread(thread, nullptr);
+        if (others.empty())
+            return;
+        for (auto& [window, thread] : others) {
+            window.SendMessage(B_QUIT_REQUESTED);
+            wait_for_thread(thread, nullptr);
+        }
     }
 }
 
@@ -99,9 +106,16 @@ int32 BApplication::CountWindows() const {
     return static_cast<int32>(fWindows.size());
 }
 
-void BApplication::RegisterWindow(BWindow* window) {
-    std::lock_guard lock(fWindowsMutex);
-    fWindows.push_back(window);
+void BApplication::RegisterWindow(BWindow* window, const std::function<void()>& run) {
+    bool quitting;
+    {
+        std::lock_guard lock(fWindowsMutex);
+        run();
+        fWindows.push_back(window);
+        quitting = fQuitting;
+    }
+    if (quitting)
+        BMessenger(window).SendMessage(B_QUIT_REQUESTED);
 }
 
 void BApplication::UnregisterWindow(BWindow* window) {

@@ -1,8 +1,9 @@
 // BApplication: the program's one application object, made on the main thread, which becomes
 // the GUI thread. Its queue is served by the GUI event loop that Run runs. B_QUIT_REQUESTED
-// asks every window to quit (each on its own thread); Run returns when the last window has gone.
-// SIGINT, SIGTERM and SIGHUP arrive as B_QUIT_REQUESTED. PostMessage and the window registry are
-// safe from any thread.
+// asks every window to quit (each on its own thread) and closes every alert; Run returns when the
+// last window has gone. A window joins the application when it is shown, whole; one shown while
+// the application quits is asked to quit at once. SIGINT, SIGTERM and SIGHUP arrive as
+// B_QUIT_REQUESTED. PostMessage and the window registry are safe from any thread.
 #pragma once
 
 #include <functional>
@@ -23,19 +24,21 @@ public:
     thread_id Run() override;
     // Ends Run once every window has gone.
     void Quit() override;
-    // Asks every window to quit; true.
+    // Asks every window to quit and closes every alert; true.
     bool QuitRequested() override;
 
-    // Asks every shown window that which picks to quit, and returns once each has gone. which
-    // runs under the registry's lock, on windows that may be deleting themselves meanwhile: it
-    // must not block. The windows asked must not wait for the calling thread.
+    // Asks every window that which picks to quit, and returns once each has gone, those shown
+    // meanwhile included. which runs under the registry's lock, on windows that may be deleting
+    // themselves meanwhile: it must not block. The windows asked must not wait for the calling
+    // thread.
     void QuitWindows(const std::function<bool(BWindow*)>& which);
 
     const char* Signature() const { return fSignature.c_str(); }
     int32 CountWindows() const;
 
-    // Kept by BWindow's constructor and destructor.
-    void RegisterWindow(BWindow* window);
+    // Kept by BWindow::Show and the destructor. RegisterWindow starts the window's thread with
+    // run, under the registry's lock, so that the window is never seen without its thread.
+    void RegisterWindow(BWindow* window, const std::function<void()>& run);
     void UnregisterWindow(BWindow* window);
 
 private:
@@ -46,7 +49,7 @@ private:
     mutable std::mutex fWindowsMutex;  // guards the three fields below
     std::vector<BWindow*> fWindows;
     std::vector<thread_id> fEndedWindowThreads;
-    bool fQuitting = false;
+    bool fQuitting = false;  // set once the application was asked to quit
 };
 
 extern BApplication* be_app;

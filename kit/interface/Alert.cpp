@@ -1,6 +1,49 @@
 #include "kit/interface/Alert.h"
 
+#include <algorithm>
+#include <mutex>
+
 #include "kit/interface/Window.h"
+
+namespace {
+
+// The threads waiting in an alert, so that a quitting application can let them go.
+struct Waiters {
+    std::mutex mutex;  // guards the two fields below
+    std::vector<kit::ThreadHandle> threads;
+    bool closed = false;
+};
+
+Waiters& AllWaiters() {
+    static Waiters waiters;
+    return waiters;
+}
+
+// Registers the calling thread as waiting in an alert for its lifetime, so that CloseAll wakes
+// it.
+class WaitingInAlert {
+public:
+    WaitingInAlert() : fSelf(kit::CurrentThread()) {
+        Waiters& waiters = AllWaiters();
+        std::lock_guard lock(waiters.mutex);
+        waiters.threads.push_back(fSelf);
+    }
+    ~WaitingInAlert() {
+        Waiters& waiters = AllWaiters();
+        std::lock_guard lock(waiters.mutex);
+        std::erase(waiters.threads, fSelf);
+    }
+    static bool Closed() {
+        Waiters& waiters = AllWaiters();
+        std::lock_guard lock(waiters.mutex);
+        return waiters.closed;
+    }
+
+private:
+    const kit::ThreadHandle fSelf;
+};
+
+}  // namespace
 
 BAlert::BAlert(const char* title, const char* text, const char* button0, const char* button1,
                const char* button2, button_width, alert_type)
@@ -17,9 +60,20 @@ BAlert::BAlert(const char* title, const char* text, const char* button0, const c
 
 BAlert::~BAlert() = default;
 
+void BAlert::CloseAll() {
+    Waiters& waiters = AllWaiters();
+    std::lock_guard lock(waiters.mutex);
+    waiters.closed = true;
+    for (const kit::ThreadHandle& thread : waiters.threads)
+        kit::Unpark(thread);
+}
+
 int32 BAlert::Go() {
     std::unique_ptr<BAlert> self(this);
     if (kit::qt::IsGuiThread())
+        return -1;
+    const WaitingInAlert waiting;
+    if (WaitingInAlert::Closed())
         return -1;
     // The window that waits here shows what it drew first (the winning move, for one).
     if (auto* window = dynamic_cast<BWindow*>(BLooper::LooperForThread()))
@@ -32,7 +86,7 @@ int32 BAlert::Go() {
         kit::qt::PeerId peer;
         ~BoxCloser() { kit::qt::DestroyPeer(peer); }
     } closer{peer};
-    while (outcome->Pressed() < 0)
+    while (outcome->Pressed() < 0 && !WaitingInAlert::Closed())
         kit::ParkUntil();
     return outcome->Pressed();
 }

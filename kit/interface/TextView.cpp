@@ -13,6 +13,14 @@ void BTextView::SetText(const char* text) {
         kit::qt::SetTextEditText(Peer(), fText->Get());
 }
 
+void BTextView::Append(const char* text) {
+    if (text == nullptr || *text == '\0')
+        return;
+    fText->Set(fText->Get() + text);
+    if (Window() != nullptr)
+        kit::qt::AppendTextEditText(Peer(), text);
+}
+
 const char* BTextView::Text() const {
     fTextCopy = fText->Get();
     return fTextCopy.c_str();

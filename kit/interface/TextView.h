@@ -15,6 +15,8 @@ public:
     BTextView(BRect frame, const char* name, BRect textRect, uint32 resizingMode, uint32 flags);
 
     void SetText(const char* text);
+    // Adds text at the end, keeping what is there (and its font runs).
+    void Append(const char* text);
     // The text as it stands, typing included; valid until the next call.
     const char* Text() const;
     int32 TextLength() const;

@@ -15,8 +15,6 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
       fType(type),
       fFlags(flags) {
     kit::qt::CreateWindow(fPeer, {frame, fTitle, type, flags, BMessenger(this)});
-    if (be_app != nullptr)
-        be_app->RegisterWindow(this);
 }
 
 BWindow::~BWindow() {
@@ -32,7 +30,12 @@ void BWindow::Show() {
         return;
     fShown = true;
     kit::qt::ShowWindow(fPeer);
-    Run();
+    // Only a whole window joins the application: a quit request meanwhile cannot reach one still
+    // being built.
+    if (be_app != nullptr)
+        be_app->RegisterWindow(this, [this] { Run(); });
+    else
+        Run();
 }
 
 void BWindow::DispatchMessage(BMessage* message, BHandler* target) {

@@ -1,7 +1,9 @@
 // BWindow: a window on screen with a looper of its own. Its thread starts with Show and runs the
 // window's and its views' handlers, one message at a time. The constructor, AddChild and the
 // setters run on the building thread before Show and on the window's thread afterwards. A window
-// deletes itself when it quits (see BLooper::Quit). The close box posts B_QUIT_REQUESTED.
+// joins the application (and its quitting) when it is shown, and deletes itself when it quits (see
+// BLooper::Quit); one never shown belongs to whoever made it. The close box posts
+// B_QUIT_REQUESTED.
 #pragma once
 
 #include <atomic>
@@ -33,7 +35,6 @@ public:
     uint32 Flags() const { return fFlags; }
     status_t SetFeel(window_feel feel);
     window_feel Feel() const { return fFeel; }
-    bool IsShown() const { return fShown; }
 
     // Shows what the views have drawn so far, before the window's thread goes on to block.
     void UpdateIfNeeded() { MessageHandled(); }
@@ -54,6 +55,6 @@ private:
     const window_type fType;
     const uint32 fFlags;
     window_feel fFeel = B_NORMAL_WINDOW_FEEL;
-    std::atomic<bool> fShown{false};  // read by the application on the GUI thread
+    bool fShown = false;
     kit::ViewList fChildren;
 };

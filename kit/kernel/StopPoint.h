@@ -26,6 +26,10 @@ bool ParkUntil(bigtime_t deadline = B_INFINITE_TIMEOUT);
 // Waits until fd reports one of events, or until the deadline; false when the deadline passed.
 // A stop point.
 bool WaitForFd(int fd, short events, bigtime_t deadline = B_INFINITE_TIMEOUT);
+// Waits until fd reports one of events, the thread is unparked, or the deadline passes; gives
+// what poll reported for fd (POLLHUP and POLLERR included), 0 when unparked or at the deadline.
+// A stop point.
+short WaitForEvents(int fd, short events, bigtime_t deadline = B_INFINITE_TIMEOUT);
 // Throws ThreadStopped when the calling thread is being stopped.
 void ThrowIfStopping();
 // True for a thread made with spawn_thread: only those wait when a looper's queue is full.

@@ -124,9 +124,11 @@ thread_id Register(ThreadHandle record) {
     return record->id;
 }
 
-// Polls the park descriptor and, when given, one more descriptor. Returns 1 when fd is ready,
-// 0 when the deadline passed, and -1 when the thread was unparked.
-int PollOnce(ThreadRecord& self, int fd, short events, bigtime_t deadline) {
+// Polls the park descriptor and, when given, one more descriptor. Returns 1 when fd is ready
+// (what poll reported for it in *revents), 0 when the deadline passed, and -1 when the thread was
+// unparked.
+int PollOnce(ThreadRecord& self, int fd, short events, bigtime_t deadline,
+             short* revents = nullptr) {
     ThrowIfStopping();
     pollfd fds[2] = {{self.parkFd, POLLIN, 0}, {fd, events, 0}};
     int timeoutMs = -1;
@@ -144,8 +146,11 @@ int PollOnce(ThreadRecord& self, int fd, short events, bigtime_t deadline) {
         ThrowIfStopping();
         return -1;
     }
-    if (fd >= 0 && fds[1].revents != 0)
+    if (fd >= 0 && fds[1].revents != 0) {
+        if (revents != nullptr)
+            *revents = fds[1].revents;
         return 1;
+    }
     return deadline != B_INFINITE_TIMEOUT && system_time() >= deadline ? 0 : -1;
 }
 
@@ -178,6 +183,11 @@ bool WaitForFd(int fd, short events, bigtime_t deadline) {
         if (result >= 0)
             return result == 1;
     }
+}
+
+short WaitForEvents(int fd, short events, bigtime_t deadline) {
+    short revents = 0;
+    return PollOnce(*CurrentThread(), fd, events, deadline, &revents) == 1 ? revents : 0;
 }
 
 void ThrowIfStopping() {

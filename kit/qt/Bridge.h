@@ -93,6 +93,7 @@ void SetButtonLabel(PeerId id, std::string label);
 void CreateTextEdit(PeerId id, ViewSpec description, std::shared_ptr<SharedText> text,
                     bool editable);
 void SetTextEditText(PeerId id, std::string text);
+void AppendTextEditText(PeerId id, std::string text);
 void SetTextEditEditable(PeerId id, bool editable);
 // Gives a text area a vertical scroll bar and the frame that includes it.
 void SetVerticalScrollBar(PeerId id, BRect frame);

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
 
 #include "kit/application/AppDefs.h"
 #include "kit/interface/InterfaceDefs.h"
@@ -240,6 +241,14 @@ void TextEditPeer::SetText(const std::string& text) {
     fSetting = false;
 }
 
+void TextEditPeer::Append(const std::string& text) {
+    fSetting = true;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QString::fromStdString(text));
+    fSetting = false;
+}
+
 void CreateTextEdit(PeerId id, ViewSpec description, std::shared_ptr<SharedText> text,
                     bool editable) {
     Post([=, description = std::move(description)] {
@@ -252,6 +261,13 @@ void SetTextEditText(PeerId id, std::string text) {
     Post([id, text = std::move(text)] {
         if (auto* edit = FindPeer<TextEditPeer>(id))
             edit->SetText(text);
+    });
+}
+
+void AppendTextEditText(PeerId id, std::string text) {
+    Post([id, text = std::move(text)] {
+        if (auto* edit = FindPeer<TextEditPeer>(id))
+            edit->Append(text);
     });
 }
 

@@ -64,6 +64,7 @@ class TextEditPeer : public QPlainTextEdit {
 public:
     TextEditPeer(QWidget* parent, std::shared_ptr<SharedText> text, bool editable);
     void SetText(const std::string& text);
+    void Append(const std::string& text);
 
 private:
     const std::shared_ptr<SharedText> fText;

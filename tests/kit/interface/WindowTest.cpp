@@ -19,6 +19,7 @@ constexpr uint32 kHello = 1;
 
 // What the views and windows below saw, kept apart from them since they delete themselves.
 struct Record {
+    std::atomic<bool> deleted{false};
     std::atomic<thread_id> helloThread{-1};
     std::atomic<thread_id> quitRequestedThread{-1};
     std::atomic<int32> presses{0};
@@ -59,6 +60,7 @@ public:
         : BWindow(BRect(100, 100, 400, 440), title, B_TITLED_WINDOW,
                   B_NOT_RESIZABLE | B_NOT_ZOOMABLE),
           fRecord(record) {}
+    ~TestWindow() override { fRecord.deleted = true; }
 
     bool QuitRequested() override {
         fRecord.quitRequestedThread = find_thread(nullptr);
@@ -136,4 +138,19 @@ TEST(WindowTest, AViewDrawsAliasedInItsHighColourOnWhite) {
     EXPECT_EQ(inspect::Pixel("drawing", "board", 301, 0), std::nullopt);
     window->PostMessage(B_QUIT_REQUESTED);
     ASSERT_TRUE(WaitUntil([&] { return Gone("drawing"); }));
+}
+
+// A window joins the application, and its quitting, only once it is whole: one still being built
+// when the application quits is left alone, and asked to quit as soon as it shows.
+TEST(WindowTest, AWindowBeingBuiltWhenTheApplicationQuitsIsAskedOnceShown) {
+    Record record;
+    auto* window = new TestWindow("late", record);
+    ASSERT_TRUE(be_app->QuitRequested());
+    ASSERT_FALSE(record.deleted) << "a half-built window was deleted";
+    window->AddChild(new BStringView(BRect(1, 310, 150, 340), "status", "built"));
+    window->Show();
+    ASSERT_TRUE(WaitUntil([&] { return record.deleted.load(); }));
+    // Asked on its own thread, as shown windows are.
+    EXPECT_NE(record.quitRequestedThread, -1);
+    EXPECT_NE(record.quitRequestedThread, find_thread(nullptr));
 }
