@@ -15,6 +15,8 @@ constexpr int32 LINK_NOT_CONNECTED = 4001;
 constexpr int32 LINK_SERVER = 4002;
 constexpr int32 LINK_CLIENT = 4003;
 constexpr int32 LINK_LISTENING = 4004;
+// Reported only, never stored: the port cannot be bound, and the listen loop tries again.
+constexpr int32 LINK_PORT_IN_USE = 4005;
 
 // Scores, to the main window.
 constexpr uint32 MSG_X_WON = 5001;
@@ -26,6 +28,9 @@ constexpr uint32 MSG_CHAT_RECEIVED = 6001;  // "msg": the received text
 constexpr uint32 MSG_LINK_UP = 6002;
 constexpr uint32 MSG_LINK_DOWN = 6003;
 constexpr uint32 MSG_TURN = 6004;  // "player" (int8): whose turn it now is
+// "msg": more text of the chat received last, from a later read; to the main window and on to
+// the read window that shows that chat.
+constexpr uint32 MSG_CHAT_CONTINUED = 6005;
 
 // Menu commands and the timer tick. MSG_NEW_LOCAL_GAME and MSG_SEND_CHAT share a code; each goes
 // only to its own window.
@@ -61,5 +66,6 @@ constexpr rgb_color COLOR_O = {0, 0, 255, 0};
 
 // The link's TCP port, on both sides.
 constexpr uint16 NET_PORT = 1777;
-// The socket argument by which the receive loop is told to read the client socket.
-constexpr int USE_CLIENT_SOCKET = 999;
+// The socket argument by which the receive loop is told to read the client socket. Negative, so
+// that no real descriptor is ever taken for it.
+constexpr int USE_CLIENT_SOCKET = -999;

@@ -108,6 +108,31 @@ void MainWindow::ShowAbout() {
     alert->Go();
 }
 
+void MainWindow::ShowChat(const char* text) {
+    std::erase_if(readWindows, [](const BMessenger& window) { return !window.IsValid(); });
+    if (readWindows.size() >= kMaxReadWindows) {
+        BMessage more(MSG_CHAT_CONTINUED);
+        more.AddString(FIELD_MSG, std::string("\n") + text);
+        if (readWindows.back().SendMessage(&more) == B_OK) {
+            lastChatWindow = readWindows.back();
+            return;
+        }
+        readWindows.pop_back();
+    }
+    BMessenger window;
+    new MsgWindow(netView.get(), false, text, &window);
+    readWindows.push_back(window);
+    lastChatWindow = window;
+}
+
+void MainWindow::ContinueChat(const char* text) {
+    BMessage more(MSG_CHAT_CONTINUED);
+    more.AddString(FIELD_MSG, text);
+    // A chat whose window was closed meanwhile goes on in a window of its own.
+    if (lastChatWindow.SendMessage(&more) != B_OK)
+        ShowChat(text);
+}
+
 void MainWindow::MessageReceived(BMessage* message) {
     switch (message->what) {
         case LINK_NOT_CONNECTED:
@@ -122,6 +147,9 @@ void MainWindow::MessageReceived(BMessage* message) {
         case LINK_LISTENING:
             statusView->SetText("Listen for connections...");
             break;
+        case LINK_PORT_IN_USE:
+            statusView->SetText("Port 1777 in use");
+            break;
         case MSG_X_WON:
             xScoreView->SetText(("X: " + std::to_string(++xScore)).c_str());
             break;
@@ -134,16 +162,26 @@ void MainWindow::MessageReceived(BMessage* message) {
             xScoreView->SetText("X: 0");
             oScoreView->SetText("O: 0");
             break;
-        case MSG_CHAT_RECEIVED: {
+        case MSG_CHAT_RECEIVED:
+        case MSG_CHAT_CONTINUED: {
             const char* text = nullptr;
-            if (message->FindString(FIELD_MSG, &text) == B_OK && netView != nullptr)
-                new MsgWindow(netView.get(), false, text);
+            if (message->FindString(FIELD_MSG, &text) != B_OK || netView == nullptr)
+                break;
+            if (message->what == MSG_CHAT_RECEIVED)
+                ShowChat(text);
+            else
+                ContinueChat(text);
             break;
         }
         case MSG_LINK_UP:
-        case MSG_LINK_DOWN:
-            EnableLinkItems(message->what == MSG_LINK_UP);
+            EnableLinkItems(true);
             ResetClock();
+            break;
+        case MSG_LINK_DOWN:
+            // However a link ended, nothing of its game is left to play.
+            EnableLinkItems(false);
+            ResetClock();
+            gameView->LinkEnded();
             break;
         case MSG_TURN: {
             minutes = 0;

@@ -1,10 +1,11 @@
 // MainWindow: the program's one permanent window: menu bar, board, status row (link state, both
 // scores, the move clock); it owns the network link and is the switchboard between the menus,
-// the board and the link. Built on the main thread; everything else runs on the window's own
-// thread.
+// the board and the link. It shows received chats in at most kMaxReadWindows read windows. Built
+// on the main thread; everything else runs on the window's own thread.
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "game/GameView.h"
 #include "kit/application/MessageRunner.h"
@@ -16,6 +17,9 @@
 class MainWindow : public BWindow {
 public:
     MainWindow();
+
+    // Read windows open at once; further chats go on in the newest.
+    static constexpr size_t kMaxReadWindows = 16;
 
     void MessageReceived(BMessage* message) override;
     bool QuitRequested() override;
@@ -29,6 +33,11 @@ private:
     void EnableLinkItems(bool enabled);
     void ResetClock();
     void ShowAbout();
+    // A received chat: in a read window of its own, or at the end of the newest when
+    // kMaxReadWindows are open.
+    void ShowChat(const char* text);
+    // More of the chat received last, in the window that shows it.
+    void ContinueChat(const char* text);
 
     GameView* gameView;
     // Ended and released when the window is asked to quit.
@@ -45,4 +54,8 @@ private:
     int32 seconds;
     // Ticks every second for as long as the window lives.
     std::unique_ptr<BMessageRunner> clockRunner;
+    // The read windows this window opened, oldest first (those closed since are dropped when a
+    // chat comes), and the one that shows the chat received last.
+    std::vector<BMessenger> readWindows;
+    BMessenger lastChatWindow;
 };

@@ -1,11 +1,12 @@
 #include "dialogs/MsgWindow.h"
 
 #include "app/Constants.h"
+#include "kit/interface/Alert.h"
 #include "kit/interface/ScrollView.h"
 #include "net/NetView.h"
 #include "net/Protocol.h"
 
-MsgWindow::MsgWindow(NetView* link, bool compose, const char* text)
+MsgWindow::MsgWindow(NetView* link, bool compose, const char* text, BMessenger* shown)
     : BWindow(BRect(250, 250, 375, 390), "Message", B_FLOATING_WINDOW,
               B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE),
       netView(link) {
@@ -26,19 +27,31 @@ MsgWindow::MsgWindow(NetView* link, bool compose, const char* text)
         textView->MakeEditable(false);
         sendButton->SetLabel("Reply");
     }
+    if (shown != nullptr)
+        *shown = BMessenger(this);
     Show();
 }
 
 void MsgWindow::MessageReceived(BMessage* message) {
     switch (message->what) {
         case MSG_SEND_CHAT:
-            if (textView->IsEditable())
-                // The text is the line's argument, never a format: percent signs go as typed.
-                netView->SendMessage(protocol::Chat(textView->Text()).c_str());
-            else
+            if (!textView->IsEditable()) {
                 new MsgWindow(netView, true, nullptr);
+            } else if (netView->SendMessage(protocol::Chat(textView->Text()).c_str()) < 0) {
+                // The text stays, to be sent once a peer is connected again.
+                (new BAlert("Quillet", "The message was not sent: no other player is connected.",
+                            "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
+                    ->Go();
+                break;
+            }
             Quit();
             break;
+        case MSG_CHAT_CONTINUED: {
+            const char* more = nullptr;
+            if (!textView->IsEditable() && message->FindString(FIELD_MSG, &more) == B_OK)
+                textView->Append(more);
+            break;
+        }
         default:
             BWindow::MessageReceived(message);
     }

@@ -34,11 +34,19 @@ NewWindow::~NewWindow() {
     }
 }
 
+void NewWindow::ShowIdle() {
+    addressField->SetEnabled(true);
+    addressField->SetText(netView->Address());
+    connectButton->SetLabel("Connect");
+}
+
 void NewWindow::MessageReceived(BMessage* message) {
     switch (message->what) {
         case MSG_CONNECT_BUTTON:
             if (std::strcmp(connectButton->Label(), "Cancel") == 0) {
+                // Nothing connects any more: the dialog is ready for another try.
                 netView->DisConnect(true, true);
+                ShowIdle();
                 break;
             }
             netView->mainMessenger->SendMessage(MSG_RESET_SCORE);
@@ -55,9 +63,7 @@ void NewWindow::MessageReceived(BMessage* message) {
             Quit();
             break;
         case MSG_NET_GAME_END:
-            addressField->SetEnabled(true);
-            addressField->SetText(netView->Address());
-            connectButton->SetLabel("Connect");
+            ShowIdle();
             break;
         default:
             BWindow::MessageReceived(message);

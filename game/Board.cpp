@@ -3,8 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "net/Protocol.h"
-
 namespace {
 
 constexpr int kStorage = Board::kSize + 1;
@@ -97,8 +95,4 @@ int Board::FindWinner(int* column, int* row) const {
         }
     }
     return 0;
-}
-
-std::string Board::MoveText(int column, int row) {
-    return protocol::Move(column, row);
 }

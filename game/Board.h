@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "app/Constants.h"
 
@@ -38,8 +37,6 @@ public:
     // The first cell, columns outer and rows inner, at which CheckWin gives a player: that player,
     // and the cell in *column / *row. 0 when none (the outputs are then left alone).
     int FindWinner(int* column, int* row) const;
-    // The text an own move sends: protocol::Move(column, row).
-    static std::string MoveText(int column, int row);
 
 private:
     int32_t fCells[16][16];  // indexed [column][row]

@@ -1,9 +1,12 @@
 #include "game/GameView.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "kit/interface/Alert.h"
 #include "net/NetView.h"
+#include "net/Protocol.h"
 
 namespace {
 
@@ -34,18 +37,24 @@ int32 GameView::LinkState() const {
 }
 
 void GameView::NewGame(bool network, int firstPlayer) {
+    if (!network && netView != nullptr) {
+        netView->DisConnect(true, false);
+        netView->DisListen(true, true);
+    }
+    StartGame(network ? GAME_NETWORK : GAME_LOCAL, firstPlayer);
+}
+
+void GameView::LinkEnded() {
+    if (mode == GAME_NETWORK)
+        StartGame(GAME_LOCAL, PLAYER_X);
+}
+
+void GameView::StartGame(int32 gameMode, int firstPlayer) {
     board.Clear();
     Invalidate(Bounds());
-    if (network) {
-        mode = GAME_NETWORK;
-    } else {
-        if (netView != nullptr) {
-            netView->DisConnect(true, false);
-            netView->DisListen(true, true);
-        }
-        mode = GAME_LOCAL;
-    }
+    mode = gameMode;
     turn = firstPlayer;
+    PostTurn();
 }
 
 int GameView::UpdateGame(BPoint where, int player) {
@@ -55,7 +64,7 @@ int GameView::UpdateGame(BPoint where, int player) {
         return -1;
     // Sent in every mode: without a peer the link drops it.
     if (netView != nullptr)
-        netView->SendMessage(Board::MoveText(column, row).c_str());
+        netView->SendMessage(protocol::Move(column, row).c_str());
     RestartBlink();
     return 1;
 }
@@ -99,38 +108,48 @@ void GameView::StrokeMark(int column, int row, int player, rgb_color color) {
 }
 
 void GameView::DrawGame(bool checkWin) {
-    DrawSpelplan();
-    // The first run of five in scan order wins; the pass ends at its first cell, and the next
-    // game's redraw draws the cells it did not reach.
-    int winColumn = 0, winRow = 0;
-    const int winner = checkWin ? board.FindWinner(&winColumn, &winRow) : 0;
+    bool full = true;
     for (int column = 1; column <= Board::kSize; ++column) {
         for (int row = 1; row <= Board::kSize; ++row) {
             const int player = board.PlayerAt(column, row);
-            if (player != 0)
+            full = full && player != 0;
+            // An emptied board is drawn anew by its invalidation.
+            if (player != 0 && shown[column][row] != player) {
                 StrokeMark(column, row, player, player == PLAYER_X ? COLOR_X : COLOR_O);
+                shown[column][row] = player;
+            }
             if (board.Cell(column, row) > Board::kLastMoveFlag) {
                 lastColumn = column;
                 lastRow = row;
             }
-            if (winner != 0 && column == winColumn && row == winRow) {
-                AnnounceWin(winner);
-                return;
-            }
         }
+    }
+    if (!checkWin)
+        return;
+    // The first run of five in scan order wins. A full board without one is a draw; the player
+    // who did not make the last move opens the next game.
+    int winColumn = 0, winRow = 0;
+    if (const int winner = board.FindWinner(&winColumn, &winRow); winner != 0) {
+        if (netView != nullptr)
+            netView->mainMessenger->SendMessage(winner == PLAYER_X ? MSG_X_WON : MSG_O_WON);
+        Announce(winner == PLAYER_X ? "Player X won!" : "Player O won!", Other(winner));
+    } else if (full) {
+        Announce("Draw!", Other(board.PlayerAt(lastColumn, lastRow)));
     }
 }
 
-void GameView::AnnounceWin(int winner) {
-    if (netView != nullptr)
-        netView->mainMessenger->SendMessage(winner == PLAYER_X ? MSG_X_WON : MSG_O_WON);
-    (new BAlert("Quillet", winner == PLAYER_X ? "Player X won!" : "Player O won!", "OK", nullptr,
-                nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
-        ->Go();
-    NewGame(mode == GAME_NETWORK, Other(winner));
+void GameView::Announce(const char* text, int firstPlayer) {
+    // The pass has drawn every mark: with the blink ended the whole board shows behind the alert.
+    blinkRunner.reset();
+    blinkCount = 0;
+    (new BAlert("Quillet", text, "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))->Go();
+    NewGame(mode == GAME_NETWORK, firstPlayer);
 }
 
 void GameView::Draw(BRect) {
+    // The view was cleared: everything is drawn anew.
+    for (auto& column : shown)
+        std::fill(std::begin(column), std::end(column), 0);
     DrawSpelplan();
     DrawGame(false);
 }
@@ -139,8 +158,12 @@ void GameView::Blink() {
     ++blinkCount;
     const int player = board.PlayerAt(lastColumn, lastRow);
     if (player != 0) {
-        const rgb_color markColor = player == PLAYER_X ? COLOR_X : COLOR_O;
-        StrokeMark(lastColumn, lastRow, player, blinkCount % 2 == 1 ? kWhite : markColor);
+        const bool erase = blinkCount % 2 == 1;
+        StrokeMark(lastColumn, lastRow, player,
+                   erase                ? kWhite
+                   : player == PLAYER_X ? COLOR_X
+                                        : COLOR_O);
+        shown[lastColumn][lastRow] = erase ? 0 : player;
     }
     if (blinkCount == kBlinkTicks)
         blinkCount = 0;

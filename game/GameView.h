@@ -1,6 +1,7 @@
 // GameView: the board view "gamruta" of the main window: draws the grid and the marks, makes
 // the newest mark blink, turns mouse presses into moves under the turn rules, applies the peer's
-// moves that the link reports, and announces a win. Everything runs on the main window's thread.
+// moves that the link reports, and announces a win or a draw. Every new game restarts the main
+// window's move clock (MSG_TURN). Everything runs on the main window's thread.
 #pragma once
 
 #include <memory>
@@ -22,12 +23,16 @@ public:
 
     // Empties the board and starts a game; a local one also ends any link and listens again.
     void NewGame(bool network, int firstPlayer);
+    // The link has ended: a network game in play becomes an empty local game with X to move. The
+    // link is left as it is.
+    void LinkEnded();
     // A move made here, at a point of the view; 1 when placed, -1 when refused.
     int UpdateGame(BPoint where, int player);
     // A move from the peer; 1 when placed, -1 when refused.
     int UpdateGame(int column, int row, int player);
     void DrawSpelplan();
-    // The board pass: grid, marks, the newest mark found, and with checkWin the win announcement.
+    // The board pass: the marks not yet drawn, the newest mark found, and with checkWin the win
+    // or draw announcement. What Draw drew stays; the pass adds what changed since.
     void DrawGame(bool checkWin);
 
     int Turn() const { return turn; }
@@ -38,14 +43,19 @@ public:
     NetView* netView = nullptr;
 
 private:
+    void StartGame(int32 gameMode, int firstPlayer);
     void Blink();
     void RestartBlink();
     void StrokeMark(int column, int row, int player, rgb_color color);
-    void AnnounceWin(int winner);
+    // Ends the blink with the mark drawn, shows text in an alert and starts the next game.
+    void Announce(const char* text, int firstPlayer);
     void PostTurn();
     int32 LinkState() const;
 
     Board board;
+    // The player whose mark the view shows in each cell, 0 where it shows none: what the pass
+    // must still draw.
+    int shown[Board::kSize + 1][Board::kSize + 1] = {};
     int turn = PLAYER_X;
     int32 mode = GAME_LOCAL;
     int lastColumn = 0;

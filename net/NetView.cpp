@@ -1,7 +1,9 @@
 #include "net/NetView.h"
 
 #include <netinet/tcp.h>
+#include <poll.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -51,13 +53,21 @@ void KeepAlive(int socket) {
     kit::setsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
 }
 
-// Sends without waiting: a peer that stops reading must not hold the link lock.
-void SendNow(int socket, const std::string& bytes) {
-    if (socket >= 0)
-        kit::send(socket, bytes.data(), bytes.size(), MSG_DONTWAIT);
-}
-
 constexpr bigtime_t kAcceptRetryPause = 100000;
+constexpr bigtime_t kBindRetryPause = 2000000;
+
+// A socket bound to port 1777 on every address, ready to listen; -1 when the port cannot be had.
+int BoundListener() {
+    OwnedSocket listening(kit::socket(AF_INET, SOCK_STREAM, 0));
+    if (listening.Get() < 0)
+        return -1;
+    const int reuse = 1;
+    kit::setsockopt(listening.Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    const sockaddr_in any = PortAddress(kit::HostToNetwork32(INADDR_ANY));
+    if (kit::bind(listening.Get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) < 0)
+        return -1;
+    return listening.Release();
+}
 
 }  // namespace
 
@@ -145,20 +155,14 @@ bool NetView::ConnectToIP(const char* address) {
         return false;
     }
     KeepAlive(connecting.Get());
-    int socket;
-    {
-        std::lock_guard lock(linkLock);
-        // DisConnect has already let go of this thread: the link is not to come up.
-        if (msgThread != find_thread(nullptr))
-            return false;
-        socket = clientSocket = connecting.Release();
-        linkState = LINK_CLIENT;
-    }
-    Post(boardMessenger.get(), MSG_NET_GAME_START);
-    Post(dialogMessenger.get(), MSG_NET_GAME_START);
-    Post(mainMessenger.get(), LINK_CLIENT);
-    Post(mainMessenger.get(), MSG_LINK_UP);
-    LoopMessages(socket);
+    if (!BringUp(Side::Client, connecting.Get()))
+        return false;
+    const int socket = connecting.Release();
+    if (Report(socket, boardMessenger.get(), MSG_NET_GAME_START) &&
+        Report(socket, dialogMessenger.get(), MSG_NET_GAME_START) &&
+        Report(socket, mainMessenger.get(), LINK_CLIENT) &&
+        Report(socket, mainMessenger.get(), MSG_LINK_UP))
+        LoopMessages(USE_CLIENT_SOCKET);
     return true;
 }
 
@@ -169,15 +173,30 @@ void NetView::Refuse() {
         ->Go();
 }
 
+bool NetView::BringUp(Side side, int socket) {
+    std::lock_guard lock(linkLock);
+    // DisConnect or DisListen has already let go of this thread: the link is not to come up.
+    if ((side == Side::Client ? msgThread : listenThread) != find_thread(nullptr))
+        return false;
+    (side == Side::Client ? clientSocket : serverSocket) = socket;
+    reader = kit::CurrentThread();
+    unsent.clear();
+    peerStalled = false;
+    if (side == Side::Server)
+        Queue(socket, protocol::Greeting());
+    linkState = side == Side::Client ? LINK_CLIENT : LINK_SERVER;
+    return true;
+}
+
 bool NetView::ListenForConnections() {
-    const sockaddr_in any = PortAddress(kit::HostToNetwork32(INADDR_ANY));
-    OwnedSocket listening(kit::socket(AF_INET, SOCK_STREAM, 0));
-    if (listening.Get() < 0)
-        return false;
-    const int reuse = 1;
-    kit::setsockopt(listening.Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    if (kit::bind(listening.Get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) < 0)
-        return false;
+    // While another program holds the port, the status says so and the loop tries again.
+    int bound;
+    for (bool reported = false; (bound = BoundListener()) < 0; reported = true) {
+        if (!reported)
+            Post(mainMessenger.get(), LINK_PORT_IN_USE);
+        snooze(kBindRetryPause);
+    }
+    OwnedSocket listening(bound);
 
     int peerSocket;
     for (;;) {
@@ -193,27 +212,31 @@ bool NetView::ListenForConnections() {
     }
     OwnedSocket accepted(peerSocket);
     KeepAlive(accepted.Get());
-    int socket;
-    {
-        std::lock_guard lock(linkLock);
-        // DisListen has already let go of this thread: the link is not to come up.
-        if (listenThread != find_thread(nullptr))
-            return false;
-        socket = serverSocket = accepted.Release();
-        SendNow(socket, protocol::Greeting());
-        linkState = LINK_SERVER;
-    }
-    Post(boardMessenger.get(), MSG_NET_GAME_START);
+    if (!BringUp(Side::Server, accepted.Get()))
+        return false;
+    const int socket = accepted.Release();
+    if (!Report(socket, boardMessenger.get(), MSG_NET_GAME_START))
+        return false;
     listening.Close();
-    Post(mainMessenger.get(), LINK_SERVER);
-    Post(mainMessenger.get(), MSG_LINK_UP);
-    LoopMessages(socket);
+    // Read directly: a server socket is never taken for the client socket's marker.
+    if (Report(socket, mainMessenger.get(), LINK_SERVER) &&
+        Report(socket, mainMessenger.get(), MSG_LINK_UP))
+        ReadLink(socket);
     return false;
 }
 
 bool NetView::StillReading(int socket) {
     std::lock_guard lock(linkLock);
     return linkState != LINK_NOT_CONNECTED && (socket == clientSocket || socket == serverSocket);
+}
+
+bool NetView::Report(int socket, BMessenger* target, uint32 what) {
+    // Ending the link waits for this thread before it reports the end, so a report that passes
+    // this check arrives before that end, and none after it.
+    if (!StillReading(socket))
+        return false;
+    Post(target, what);
+    return true;
 }
 
 bool NetView::LoopMessages(int socket) {
@@ -223,19 +246,49 @@ bool NetView::LoopMessages(int socket) {
     }
     if (socket < 0)
         return true;
+    ReadLink(socket);
+    return false;
+}
+
+void NetView::ReadLink(int socket) {
+    protocol::Reader parser;
+    std::vector<protocol::Received> received;
     char buffer[protocol::kReceiveSize];
     for (;;) {
-        const ssize_t count = kit::recv(socket, buffer, sizeof buffer, 0);
-        // A peer that closed the connection, or whose connection broke, is gone as if it had
-        // said "DIS".
-        std::vector<protocol::Received> received;
-        if (count > 0)
-            received = protocol::ReadChunk(std::string_view(buffer, count));
-        else
+        short wanted = POLLIN;
+        bool stalled;
+        {
+            std::lock_guard lock(linkLock);
+            if (!unsent.empty())
+                wanted |= POLLOUT;
+            stalled = peerStalled;
+        }
+        received.clear();
+        // A peer that leaves too much unread, closes the connection or whose connection broke is
+        // gone as if it had said "DIS".
+        if (stalled) {
             received.push_back({protocol::Received::Kind::End, {}, {}, {}});
-        for (const protocol::Received& item : received) {
+        } else {
+            const short events = kit::WaitForEvents(socket, wanted);
+            if (events & POLLOUT) {
+                std::lock_guard lock(linkLock);
+                if (socket == clientSocket || socket == serverSocket)
+                    Flush(socket);
+            }
+            if ((events & (POLLIN | POLLHUP | POLLERR)) == 0)
+                continue;
+            const ssize_t count = kit::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                continue;
+            if (count > 0)
+                parser.Read(std::string_view(buffer, count), received);
+            else
+                received.push_back({protocol::Received::Kind::End, {}, {}, {}});
+        }
+        for (protocol::Received& item : received) {
+            // Once this side ended the link, what its reader got is no longer reported.
             if (!StillReading(socket))
-                return false;
+                return;
             switch (item.kind) {
                 case protocol::Received::Kind::Move: {
                     BMessage move(MSG_NET_PUT);
@@ -244,8 +297,10 @@ bool NetView::LoopMessages(int socket) {
                     boardMessenger->SendMessage(&move);
                     break;
                 }
-                case protocol::Received::Kind::Chat: {
-                    BMessage chat(MSG_CHAT_RECEIVED);
+                case protocol::Received::Kind::Chat:
+                case protocol::Received::Kind::ChatMore: {
+                    BMessage chat(item.kind == protocol::Received::Kind::Chat ? MSG_CHAT_RECEIVED
+                                                                              : MSG_CHAT_CONTINUED);
                     chat.AddString(FIELD_MSG, item.text);
                     mainMessenger->SendMessage(&chat);
                     break;
@@ -253,20 +308,49 @@ bool NetView::LoopMessages(int socket) {
                 case protocol::Received::Kind::End:
                     Post(boardMessenger.get(), MSG_NET_GAME_END);
                     Post(mainMessenger.get(), MSG_LINK_DOWN);
-                    return false;
+                    return;
             }
         }
     }
 }
 
-void NetView::SendMessage(const char* text) {
-    if (text == nullptr)
+void NetView::Queue(int socket, std::string_view bytes) {
+    if (socket < 0)
         return;
+    if (unsent.empty()) {
+        const ssize_t sent = kit::send(socket, bytes.data(), bytes.size(), MSG_DONTWAIT);
+        // A broken connection takes nothing more; its reader reports the peer gone.
+        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return;
+        bytes.remove_prefix(sent > 0 ? sent : 0);
+        if (bytes.empty())
+            return;
+    }
+    unsent.append(bytes);
+    peerStalled = unsent.size() > kMaxUnsent;
+    kit::Unpark(reader);
+}
+
+void NetView::Flush(int socket) {
+    while (!unsent.empty()) {
+        const ssize_t sent = kit::send(socket, unsent.data(), unsent.size(), MSG_DONTWAIT);
+        if (sent <= 0)
+            return;
+        unsent.erase(0, sent);
+    }
+}
+
+int NetView::SendMessage(const char* text) {
+    if (text == nullptr)
+        return -1;
     std::lock_guard lock(linkLock);
     if (linkState == LINK_CLIENT)
-        SendNow(clientSocket, text);
+        Queue(clientSocket, text);
     else if (linkState == LINK_SERVER)
-        SendNow(serverSocket, text);
+        Queue(serverSocket, text);
+    else
+        return -1;
+    return 1;
 }
 
 void NetView::DisConnect(bool stopThread, bool restartListen) {
@@ -282,12 +366,20 @@ void NetView::EndLink(Side side, bool stopThread, bool restartListen) {
     thread_id& ownThread = side == Side::Client ? msgThread : listenThread;
     int socket;
     thread_id thread = -1;
+    bool wasUp;
     {
         std::lock_guard lock(linkLock);
-        if (linkState == LINK_CLIENT)
-            SendNow(clientSocket, protocol::End());
-        else if (linkState == LINK_SERVER)
-            SendNow(serverSocket, protocol::End());
+        wasUp = linkState != LINK_NOT_CONNECTED;
+        if (wasUp) {
+            // "DIS" goes after whatever still waits; what the socket cannot take now is lost
+            // with the link.
+            const int up = linkState == LINK_CLIENT ? clientSocket : serverSocket;
+            Queue(up, protocol::End());
+            Flush(up);
+            unsent.clear();
+            peerStalled = false;
+            reader.reset();
+        }
         linkState = LINK_NOT_CONNECTED;
         socket = std::exchange(ownSocket, -1);
         if (stopThread)
@@ -302,6 +394,8 @@ void NetView::EndLink(Side side, bool stopThread, bool restartListen) {
     if (socket >= 0)
         kit::closesocket(socket);
     Post(mainMessenger.get(), LINK_NOT_CONNECTED);
+    if (wasUp)
+        Post(mainMessenger.get(), MSG_LINK_DOWN);
     if (restartListen)
         StartListenThread();
 }

@@ -1,6 +1,7 @@
 #include "net/Protocol.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace protocol {
 namespace {
@@ -40,18 +41,37 @@ bool StartsWithKeyword(std::string_view piece, std::string_view keyword) {
     return true;
 }
 
-// The sender cuts a long line at a byte count, so the text may end partway into a character;
-// that broken character would only show as garbage.
-void DropBrokenTail(std::string& text) {
+// Bytes of the character left unfinished at the end of text (a sender cuts a long line at a byte
+// count, and a read ends wherever the network split the line); 0 when text ends whole.
+std::size_t BrokenTail(std::string_view text) {
     std::size_t lead = text.size();
     while (lead > 0 && text.size() - lead < kMaxContinuationBytes && IsContinuation(text[lead - 1]))
         --lead;
     if (lead == 0)
-        return;
+        return 0;
     --lead;
-    std::size_t length = SequenceLength(text[lead]);
-    if (length > 0 && text.size() - lead < length)
-        text.resize(lead);
+    const std::size_t length = SequenceLength(text[lead]);
+    return length > 0 && text.size() - lead < length ? text.size() - lead : 0;
+}
+
+// The longest start of text within limit bytes that does not end inside a character.
+std::string_view WholeCharacters(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit)
+        return text;
+    // Back off to the start of the character the limit falls in (at most three bytes).
+    std::size_t cut = limit;
+    while (cut > 0 && cut + kMaxContinuationBytes > limit && IsContinuation(text[cut]))
+        --cut;
+    return text.substr(0, cut);
+}
+
+// Whether a chunk starts with one of the four words, and so is no part of a chat before it.
+bool StartsWithMessage(std::string_view chunk) {
+    for (std::string_view word : {"put", "dis", "msg", "con"}) {
+        if (StartsWithKeyword(chunk, word))
+            return true;
+    }
+    return false;
 }
 
 // "PUT <par1> <par2>": the board parses the numbers, so the parameters are passed on as text.
@@ -64,7 +84,6 @@ bool ReadMove(std::string_view piece, Received& move) {
     std::size_t second = piece.find(' ', first + 1);
     if (second == std::string_view::npos)
         return false;
-    move.kind = Received::Kind::Move;
     move.par1 = piece.substr(first + 1, second - first - 1).substr(0, kParameterLimit);
     move.par2 = piece.substr(second + 1).substr(0, kParameterLimit);
     return true;
@@ -81,45 +100,61 @@ std::string Move(int column, int row) {
 }
 
 std::string Chat(std::string_view text) {
-    if (text.size() > kChatTextLimit) {
-        // Back off to the start of the character the limit falls in (at most three bytes).
-        std::size_t cut = kChatTextLimit;
-        while (cut > kChatTextLimit - kMaxContinuationBytes && IsContinuation(text[cut]))
-            --cut;
-        text = text.substr(0, cut);
-    }
-    return "MSG " + std::string(text);
+    return "MSG " + std::string(WholeCharacters(text, kChatTextLimit));
 }
 
 std::string End() {
     return "DIS\n";
 }
 
-std::vector<Received> ReadChunk(std::string_view chunk) {
+void Reader::Read(std::string_view chunk, std::vector<Received>& received) {
     chunk = chunk.substr(0, chunk.find('\0'));
-    std::vector<Received> received;
+    if (fInChat && !StartsWithMessage(chunk)) {
+        TakeChatText(chunk, Received::Kind::ChatMore, received);
+        return;
+    }
+    fInChat = false;
     std::size_t start = 0;
     while (start < chunk.size()) {
         std::size_t lineFeed = chunk.find('\n', start);
         std::size_t end = lineFeed == std::string_view::npos ? chunk.size() : lineFeed + 1;
         std::string_view piece = chunk.substr(start, end - start);
         if (StartsWithKeyword(piece, "put")) {
-            Received parsed;
-            if (ReadMove(piece, parsed))
-                received.push_back(std::move(parsed));
+            received.push_back({Received::Kind::Move, {}, {}, {}});
+            if (!ReadMove(piece, received.back()))
+                received.pop_back();
         } else if (StartsWithKeyword(piece, "dis")) {
             received.push_back({Received::Kind::End, {}, {}, {}});
             break;
         } else if (StartsWithKeyword(piece, "msg")) {
             // A chat line may hold line feeds of its own: it takes everything that follows.
-            std::string text(chunk.substr(std::min(start + 4, chunk.size())));
-            DropBrokenTail(text);
-            received.push_back({Received::Kind::Chat, {}, {}, std::move(text)});
+            fInChat = true;
+            fChatBytes = 0;
+            fHeld.clear();
+            TakeChatText(chunk.substr(std::min(start + 4, chunk.size())), Received::Kind::Chat,
+                         received);
             break;
         }
         start = end;
     }
-    return received;
+}
+
+void Reader::TakeChatText(std::string_view text, Received::Kind kind,
+                          std::vector<Received>& received) {
+    std::string taken = std::exchange(fHeld, {}) + std::string(text);
+    const std::size_t room = kChatTextLimit - fChatBytes;
+    if (taken.size() > room) {
+        // The chat is full: the rest is dropped, and so is a character the cut would break.
+        taken.resize(WholeCharacters(taken, room).size());
+        taken.resize(taken.size() - BrokenTail(taken));
+    } else {
+        const std::size_t broken = BrokenTail(taken);
+        fHeld = taken.substr(taken.size() - broken);
+        taken.resize(taken.size() - broken);
+    }
+    fChatBytes += taken.size();
+    if (kind == Received::Kind::Chat || !taken.empty())
+        received.push_back({kind, {}, {}, std::move(taken)});
 }
 
 }  // namespace protocol

@@ -3,7 +3,9 @@
 // A message is a line: "CON\n" (greeting), "PUT c r\n" (a move, column first), "DIS\n" (the
 // peer leaves) or "MSG text" (a chat line, no line feed of its own). The reader gets whatever
 // one recv returned; it splits that chunk after every line feed and reads each piece on its own,
-// except that a chat takes the rest of the chunk and "DIS" ends the reading.
+// except that a chat takes the rest of the chunk and "DIS" ends the reading. A chat longer than
+// one read continues in the next chunks: a chunk that does not start with one of the four words
+// continues the chat before it, up to the bytes a chat may hold.
 #pragma once
 
 #include <cstddef>
@@ -23,17 +25,31 @@ std::string Chat(std::string_view text);  // "MSG " + text, cut to kChatTextLimi
 std::string End();                        // "DIS\n"
 
 struct Received {
-    enum class Kind { Move, Chat, End };
+    enum class Kind { Move, Chat, ChatMore, End };
     Kind kind;
     std::string par1;  // Move: the column, as sent (at most 3 characters)
     std::string par2;  // Move: the row, as sent, line feed included (at most 3 characters)
-    std::string text;  // Chat
+    std::string text;  // Chat: the text; ChatMore: what follows the chat's text so far
 
     bool operator==(const Received&) const = default;
 };
 
-// Reads what one recv returned into the messages it holds, in order. Bytes from the first NUL
-// on are not seen; pieces that are not a move, chat or end are skipped.
-std::vector<Received> ReadChunk(std::string_view chunk);
+// Reads one link's chunks in the order they arrive. A value; used by one thread.
+class Reader {
+public:
+    // Appends the messages this chunk holds, in order, to received. Bytes from the first NUL on
+    // are not seen; pieces that are not a move, chat or end are skipped. A move's fields fit in
+    // a string's own storage, so reading moves into a reused vector allocates nothing.
+    void Read(std::string_view chunk, std::vector<Received>& received);
+
+private:
+    // Appends the text of a chat, or more of it, within what a chat may hold; a character cut
+    // at the chunk's end waits for the rest in fHeld.
+    void TakeChatText(std::string_view text, Received::Kind kind, std::vector<Received>& received);
+
+    bool fInChat = false;        // the last message read was a chat
+    std::size_t fChatBytes = 0;  // its text so far, fHeld not included
+    std::string fHeld;           // the start of a character cut at a chunk's end
+};
 
 }  // namespace protocol

@@ -82,6 +82,7 @@ public:
     }
 
     const std::string& Received() const { return fReceived; }
+    int Fd() const { return fSocket; }
     void Close() {
         if (fSocket >= 0)
             close(fSocket);

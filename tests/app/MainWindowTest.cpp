@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
 #include <tuple>
 
 #include "app/Constants.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
 #include "tests/RawPeer.h"
+#include "tests/Sockets.h"
 #include "tests/TestSupport.h"
 
 using testing_support::RawPeer;
@@ -111,6 +117,11 @@ TEST_F(MainWindowTest, TheClockRestartsAtEveryTurnInTheMoversColourAndTicks) {
     ASSERT_TRUE(WaitUntil([] { return Clock().color == kBlue && Clock().text == "00:01"; }));
     Turn(PLAYER_X);
     ASSERT_TRUE(WaitUntil([] { return Clock().color == kRed && Clock().text == "00:00"; }));
+    // So does every new game, in the colour of the player who opens it.
+    Turn(PLAYER_O);
+    ASSERT_TRUE(WaitUntil([] { return Clock().color == kBlue; }));
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New local game"));
+    ASSERT_TRUE(WaitUntil([] { return Clock().color == kRed && Clock().text == "00:00"; }));
     // A link coming up or going down restarts the clock in X's colour.
     for (uint32 link : {MSG_LINK_UP, MSG_LINK_DOWN}) {
         Turn(PLAYER_O);
@@ -136,21 +147,42 @@ TEST_F(MainWindowTest, DisconnectWithoutALinkChangesNothing) {
     EXPECT_TRUE(Linked(false));
 }
 
-TEST_F(MainWindowTest, ANewLocalGameEndsTheLinkButLeavesTheMenuAsItIs) {
+TEST_F(MainWindowTest, ANewLocalGameEndsTheLinkItsMenuItemsAndRestartsTheClock) {
     RawPeer peer;
     ASSERT_TRUE(peer.Connect());
     ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server" && Linked(true); }));
     messenger.SendMessage(MSG_X_WON);
+    ASSERT_TRUE(peer.Send("PUT 8 8\n"));  // O to move: the clock turns blue
+    ASSERT_TRUE(WaitUntil([] { return Clock().color == kBlue && Scores() == "X: 1 O: 0"; }));
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New local game"));
     ASSERT_TRUE(peer.ReadUntil("DIS\n"));
     // The peer answers as a copy of the game would; this side has ended the link already.
     peer.Send("DIS\n");
     ASSERT_TRUE(peer.ReadUntilClosed());
     EXPECT_EQ(peer.Received(), "CON\nDIS\n");
-    ASSERT_TRUE(WaitUntil([] { return Status() == "Listen for connections..."; }));
+    // No link: nothing to disconnect or to chat with, and X is to move on a fresh clock.
+    ASSERT_TRUE(WaitUntil([] {
+        return Status() == "Listen for connections..." && Linked(false) && Clock().color == kRed &&
+               Clock().text == "00:00";
+    }));
     Settle();
-    EXPECT_TRUE(Linked(true));
     EXPECT_EQ(Scores(), "X: 1 O: 0") << "the peer's answer must not reset the scores";
+}
+
+// The port is held as another program would hold it, before the window starts.
+TEST(MainWindowPortTest, APortHeldElsewhereIsShownAndListeningFollowsOnceItIsFree) {
+    testing_support::Socket holder = testing_support::Listen();
+    ASSERT_GE(holder.fd, 0);
+    new MainWindow();
+    ASSERT_TRUE(WaitUntil([] { return View("status connect").text == "Port 1777 in use"; }));
+    holder.Close();
+    ASSERT_TRUE(
+        WaitUntil([] { return View("status connect").text == "Listen for connections..."; }));
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect());
+    EXPECT_TRUE(peer.ReadUntil("CON\n"));
+    inspect::Close(kTitle);
+    EXPECT_TRUE(WaitUntil(MainWindowGone));
 }
 
 TEST_F(MainWindowTest, QuittingWhileConnectedTellsThePeerOnce) {
@@ -173,4 +205,42 @@ TEST_F(MainWindowTest, AboutShowsTheProgramsNameLarger) {
     EXPECT_EQ(alerts[0].html.find("<span style=\"font-size:15px\">Quillet</span>"), 0u);
     ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
+}
+
+// A quit request (here SIGTERM, as a desktop logging out sends) ends the program at once, whatever
+// alerts wait for their user: the About box on this window's thread and the connect failure on
+// the link's.
+TEST_F(MainWindowTest, QuittingEndsTheProgramAtOnceWithAlertsOpen) {
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Connect..."));
+    ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow("New game").has_value(); }));
+    ASSERT_TRUE(inspect::Type("New game", "test", "127.0.0.1"));  // nothing listens once it tries
+    ASSERT_TRUE(inspect::PressButton("New game", "ok"));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "About..."));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 2; }));
+
+    kill(getpid(), SIGTERM);
+    EXPECT_TRUE(WaitUntil([] { return MainWindowGone() && inspect::Alerts().empty(); },
+                          std::chrono::seconds(3)));
+}
+
+TEST_F(MainWindowTest, QuittingDuringTheWinAlertTellsThePeer) {
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
+    ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server"; }));
+    // X, the peer, fills row 1; O answers on row 2.
+    for (int column = 1; column <= 4; ++column) {
+        ASSERT_TRUE(peer.Send("PUT " + std::to_string(column) + " 1\n"));
+        ASSERT_TRUE(WaitUntil([] { return Clock().color == kBlue; }));
+        ASSERT_TRUE(inspect::Click(kTitle, BPoint(column * 20 - 10, 50)));
+        ASSERT_TRUE(WaitUntil([] { return Clock().color == kRed; }));
+    }
+    ASSERT_TRUE(peer.Send("PUT 5 1\n"));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
+
+    kill(getpid(), SIGTERM);
+    EXPECT_TRUE(WaitUntil([] { return MainWindowGone() && inspect::Alerts().empty(); },
+                          std::chrono::seconds(3)));
+    ASSERT_TRUE(peer.ReadUntilClosed());
+    EXPECT_EQ(peer.Received(), "CON\nPUT 1 2\nPUT 2 2\nPUT 3 2\nPUT 4 2\nDIS\n");
 }

@@ -1,6 +1,9 @@
 // Two copies of the program in one process, each with its own link, on this test's own loopback.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "app/Constants.h"
 #include "app/MainWindow.h"
 #include "kit/application/Application.h"
@@ -137,4 +140,51 @@ TEST(TwoCopiesTest, QuittingWithDialogsOpenWhileConnectedTellsThePeer) {
     EXPECT_EQ(peer.Received(), "CON\nDIS\n");
     EXPECT_TRUE(
         WaitUntil([] { return be_app->CountWindows() == 0 && inspect::Windows().empty(); }));
+}
+
+// Two copies fill the whole board without five in a row: each sees the draw at once, no score
+// changes, and O, who did not make the last move, opens the next game.
+TEST(TwoCopiesTest, AFullBoardIsADrawOnBoth) {
+    OpenCopy(kServer);
+    ASSERT_TRUE(WaitUntil(PortTaken));
+    OpenCopy(kClient);
+    ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Connect...") &&
+                WaitUntil([] { return inspect::FindWindow("New game").has_value(); }) &&
+                inspect::Type("New game", "test", "127.0.0.1") &&
+                inspect::PressButton("New game", "ok"));
+    ASSERT_TRUE(WaitUntil(
+        [] { return Both("status connect") == "Connected as server|Connected as client"; }));
+
+    // Pairs of columns alternate between X and O, and every row flips them: no run is longer
+    // than two. X, the client, has one cell more and moves first and last.
+    std::vector<std::pair<int, int>> cells[2];
+    for (int column = 1; column <= 15; ++column)
+        for (int row = 1; row <= 15; ++row)
+            cells[((column - 1) / 2 + row) % 2].emplace_back(column, row);
+    ASSERT_EQ(cells[1].size(), 113u);
+    for (size_t move = 0; move < 225; ++move) {
+        const bool x = move % 2 == 0;
+        const auto [column, row] = cells[x ? 1 : 0][move / 2];
+        if (move == 224) {
+            ASSERT_TRUE(inspect::Click(kClient, BPoint(column * 20 - 10, row * 20 + 10)));
+            break;
+        }
+        ASSERT_TRUE(x ? Play(kClient, kServer, column, row, kRed)
+                      : Play(kServer, kClient, column, row, kBlue))
+            << move;
+    }
+    ASSERT_TRUE(WaitUntil([] {
+        const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
+        return alerts.size() == 2 && alerts[0].text == "Draw!" && alerts[1].text == "Draw!";
+    }));
+    for (const size_t left : {1, 0})
+        ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK") &&
+                    WaitUntil([&] { return inspect::Alerts().size() == left; }));
+    ASSERT_TRUE(
+        WaitUntil([] { return !Shows(kServer, 1, 1, kRed) && !Shows(kClient, 1, 1, kRed); }));
+    EXPECT_EQ(Both("x connect") + " " + Both("o connect"), "X: 0|X: 0 O: 0|O: 0");
+    ASSERT_TRUE(Play(kServer, kClient, 8, 8, kBlue) && Play(kClient, kServer, 9, 9, kRed));
+
+    ASSERT_TRUE(inspect::Close(kClient) && inspect::Close(kServer));
+    EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
 }

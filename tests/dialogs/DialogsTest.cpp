@@ -1,10 +1,19 @@
 // The connect dialog and the chat windows, driven as a user would, against plain sockets on
 // port 1777 of this test's own loopback.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -12,6 +21,7 @@
 #include "app/MainWindow.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
+#include "net/Protocol.h"
 #include "tests/RawPeer.h"
 #include "tests/Sockets.h"
 
@@ -75,6 +85,21 @@ bool OneChatShows(const std::string& text, bool editable, const std::string& but
     const inspect::ViewInfo* ok = chats[0].View("ok");
     return chats[0].View("scroll") && view && ok && view->kind == "textview" &&
            view->text == text && view->editable == editable && ok->text == button;
+}
+
+// 'X', 'O' or ' ': the board cell's centre is red only under an X, and its ring's right edge blue
+// only for an O.
+char Cell(int column, int row) {
+    const int x = column * 20 - 10, y = row * 20 - 10;
+    constexpr rgb_color kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255};
+    if (inspect::Pixel(kMain, "gamruta", x, y) == kRed)
+        return 'X';
+    return inspect::Pixel(kMain, "gamruta", x + 8, y) == kBlue ? 'O' : ' ';
+}
+
+// A click at the centre of a cell, under the 20-pixel menu bar.
+bool ClickCell(int column, int row) {
+    return inspect::Click(kMain, BPoint(column * 20 - 10, row * 20 + 10));
 }
 
 bool OpenDialog() {
@@ -183,13 +208,25 @@ TEST(DialogsTest, ConnectingMakesThisSideTheClientAndItsChatWindowsSendReadAndRe
     ASSERT_TRUE(inspect::PressButton(kChat, "ok"));
     ASSERT_TRUE(WaitUntil([] { return OneChatShows("", true, "Send"); }));
 
-    // Sent once the link is gone: nothing goes out, and the window still closes.
+    // Sent once the link is gone: nothing goes out; the user is told, and the text stays.
     ASSERT_TRUE(peer.Send("DIS\n"));
     ASSERT_TRUE(WaitUntil(
         [] { return Status() == "Listen for connections..." && !ItemEnabled("Send message"); }));
     ASSERT_TRUE(inspect::Type(kChat, "Textruta", "too late"));
     ASSERT_TRUE(inspect::PressButton(kChat, "ok"));
-    ASSERT_TRUE(WaitUntil([] { return ChatWindows().empty(); }));
+    ASSERT_TRUE(WaitUntil([] {
+        const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
+        return alerts.size() == 1 && alerts[0].title == "Quillet" &&
+               alerts[0].text == "The message was not sent: no other player is connected.";
+    }));
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
+    // The window stays, and says so again when asked again.
+    ASSERT_TRUE(inspect::PressButton(kChat, "ok"));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    EXPECT_TRUE(OneChatShows("too late", true, "Send"));
+    ASSERT_TRUE(inspect::Close(kChat));
     ASSERT_TRUE(peer.ReadUntilClosed());
     EXPECT_TRUE(peer.Received() == expected || peer.Received() == expected + "DIS\n")
         << peer.Received();
@@ -217,33 +254,152 @@ TEST(DialogsTest, ClosingUnusedOrAfterARefusalResetsScoresAndListensAgain) {
     ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server"; }));
 }
 
-TEST(DialogsTest, CancelStopsAnAttemptThatHangsAndListeningComesBack) {
+TEST(DialogsTest, CancelStopsAnAttemptThatHangsAndTheDialogIsReadyAgain) {
     auto full = std::make_unique<FullListener>();
     ASSERT_TRUE(full->full);
     Program program;
 
     ASSERT_TRUE(OpenDialog());
     ASSERT_TRUE(inspect::Type(kDialog, "test", "127.0.0.1"));
-    ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
-    ASSERT_TRUE(WaitUntil([] { return DialogShows("Connecting...", false, "Cancel"); }));
-    ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 1; }));
+    // Twice: each Cancel leaves the dialog ready for another try.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
+        ASSERT_TRUE(WaitUntil([] { return DialogShows("Connecting...", false, "Cancel"); }));
+        ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 1; }));
+        ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
+        ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 0; })) << "the attempt went on";
+        ASSERT_TRUE(WaitUntil([] { return DialogShows("127.0.0.1", true, "Connect"); }));
+        EXPECT_TRUE(inspect::Alerts().empty());
+        EXPECT_NE(Status(), "Connected as client");
+    }
 
-    ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
-    ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 0; })) << "the attempt went on";
-    EXPECT_TRUE(DialogShows("Connecting...", false, "Cancel"));
-    EXPECT_TRUE(inspect::Alerts().empty());
-    EXPECT_NE(Status(), "Connected as client");
-
-    // With the port free, another Cancel (and one more once something listens) must leave
-    // exactly one listener, owned by the link.
+    // Every restart of listening (each Cancel, then closing the dialog) must leave exactly one
+    // listener, owned by the link.
     full.reset();
-    ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
-    ASSERT_TRUE(WaitUntil([] { return Status() == "Listen for connections..."; }));
-    ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
     ASSERT_TRUE(CloseDialog());
-    EXPECT_TRUE(inspect::Alerts().empty());
     RawPeer peer;
     ASSERT_TRUE(peer.Connect());
     EXPECT_TRUE(peer.ReadUntil("CON\n")) << "got \"" << peer.Received() << "\"";
     EXPECT_TRUE(WaitUntil([] { return Status() == "Connected as server"; }));
+}
+
+TEST(DialogsTest, AFailedReconnectOutOfALiveGameLeavesAPlayableLocalBoard) {
+    Program program;
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
+    ASSERT_TRUE(
+        WaitUntil([] { return Status() == "Connected as server" && ItemEnabled("Disconnect"); }));
+    ASSERT_TRUE(peer.Send("PUT 8 8\n"));
+    ASSERT_TRUE(WaitUntil([] { return Cell(8, 8) == 'X'; }));
+
+    // Nothing listens on 127.0.0.1 once this side stops listening to connect.
+    ASSERT_TRUE(OpenDialog());
+    ASSERT_TRUE(inspect::Type(kDialog, "test", "127.0.0.1"));
+    ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
+    ASSERT_TRUE(peer.ReadUntilClosed());
+    EXPECT_EQ(peer.Received(), "CON\nDIS\n");
+    // The game is over at once: an empty board, nothing to disconnect or to chat with.
+    ASSERT_TRUE(WaitUntil([] {
+        return Cell(8, 8) == ' ' && !ItemEnabled("Disconnect") && !ItemEnabled("Send message");
+    }));
+    ASSERT_TRUE(WaitUntil(FailureAlertShown));
+    ASSERT_TRUE(WaitUntil([] { return DialogShows("127.0.0.1", true, "Connect"); }));
+    ASSERT_TRUE(inspect::PressAlertButton("fel", "OK"));
+    ASSERT_TRUE(CloseDialog());
+    ASSERT_TRUE(WaitUntil([] { return Status() == "Listen for connections..."; }));
+
+    // A local game with X to move.
+    ASSERT_TRUE(ClickCell(3, 3) && WaitUntil([] { return Cell(3, 3) == 'X'; }));
+    ASSERT_TRUE(ClickCell(4, 4) && WaitUntil([] { return Cell(4, 4) == 'O'; }));
+    EXPECT_FALSE(inspect::TriggerMenuItem(kMain, "Disconnect"));
+}
+
+namespace {
+
+// The chats numbered in the texts of the chat windows, each window's in order, windows ordered
+// by their first chat.
+std::vector<int> ChatNumbersShown() {
+    std::vector<std::vector<int>> windows;
+    for (const inspect::WindowInfo& window : ChatWindows()) {
+        std::vector<int> numbers;
+        const std::string& text = window.View("Textruta")->text;
+        for (size_t at = text.find("chat "); at != std::string::npos;
+             at = text.find("chat ", at + 1))
+            numbers.push_back(std::stoi(text.substr(at + 5, 4)));
+        windows.push_back(std::move(numbers));
+    }
+    std::sort(windows.begin(), windows.end());
+    std::vector<int> all;
+    for (const std::vector<int>& numbers : windows)
+        all.insert(all.end(), numbers.begin(), numbers.end());
+    return all;
+}
+
+int Threads() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                          std::filesystem::directory_iterator()));
+}
+
+// A peer sends a thousand chat lines a few milliseconds apart: they all show, once and in order,
+// in a bounded number of windows and threads, and a quit request still ends the program.
+void FloodOfChats() {
+    Program program;
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
+    ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server"; }));
+    const int threads = Threads();
+    constexpr int kChats = 1000;
+    char line[16];
+    for (int chat = 0; chat < kChats; ++chat) {
+        std::snprintf(line, sizeof line, "MSG chat %04d", chat);
+        ASSERT_TRUE(peer.Send(line));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));  // the peer's pace
+    }
+    std::vector<int> expected(kChats);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_TRUE(
+        WaitUntil([&] { return ChatNumbersShown() == expected; }, std::chrono::seconds(30)));
+    EXPECT_EQ(ChatWindows().size(), MainWindow::kMaxReadWindows);
+    // A thread per window, and a few of the GUI's own.
+    EXPECT_LE(Threads(), threads + static_cast<int>(MainWindow::kMaxReadWindows) + 8);
+
+    kill(getpid(), SIGTERM);
+    ASSERT_TRUE(peer.ReadUntilClosed());
+    EXPECT_EQ(peer.Received(), "CON\nDIS\n");
+    EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
+}
+
+}  // namespace
+
+TEST(DialogsTest, AFloodOfChatsShowsInBoundedWindows) {
+    FloodOfChats();
+}
+
+TEST(DialogsTest, AFloodOfChatsShowsInBoundedWindowsWithFewDescriptors) {
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    limit.rlim_cur = 256;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    FloodOfChats();
+}
+
+// A long chat whose bytes come in two reads is one chat, though its tail looks like a move and
+// an end.
+TEST(DialogsTest, AChatSplitAcrossTwoReadsIsOneChat) {
+    Program program;
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
+    ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server"; }));
+    const std::string head(500, 'h');
+    std::string tail = "\nPUT 6 9\n\nDIS\n";
+    tail += std::string(protocol::kChatTextLimit - head.size() - tail.size(), 't');
+    ASSERT_TRUE(peer.Send("MSG " + head));
+    ASSERT_TRUE(WaitUntil([&] { return OneChatShows(head, false, "Reply"); }));
+    ASSERT_TRUE(peer.Send(tail));
+    ASSERT_TRUE(WaitUntil([&] { return OneChatShows(head + tail, false, "Reply"); }));
+    // Neither the board nor the link took the tail for theirs.
+    ASSERT_TRUE(peer.Send("PUT 1 1\n"));
+    ASSERT_TRUE(WaitUntil([] { return Cell(1, 1) == 'X'; }));
+    EXPECT_EQ(Cell(6, 9), ' ');
+    EXPECT_EQ(Status(), "Connected as server");
 }

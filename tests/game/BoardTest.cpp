@@ -114,8 +114,4 @@ TEST(BoardTest, AFullBoardWithoutFiveRefusesEveryMove) {
     EXPECT_EQ(Snapshot(board), Snapshot(Board{}));
 }
 
-TEST(BoardTest, MoveTextSendsTheColumnFirst) {
-    EXPECT_EQ(Board::MoveText(3, 12), "PUT 3 12\n");
-}
-
 }  // namespace

@@ -1,6 +1,9 @@
 #include "net/NetView.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -18,6 +21,7 @@
 #include "app/Constants.h"
 #include "kit/application/Looper.h"
 #include "kit/qt/Inspect.h"
+#include "net/Protocol.h"
 #include "tests/RawPeer.h"
 #include "tests/Sockets.h"
 
@@ -179,10 +183,11 @@ TEST_F(NetViewTest, ServesAPeerItsMovesChatAndGoodbyeThenListensAgain) {
         link->DisListen(true, true);
     }
     ASSERT_TRUE(Sync());
+    // The reader reports the peer gone; ending the link that was up reports it down once more.
     EXPECT_EQ(Seen({"board:3001", "main:6001", "board:3012", "main:6003"}),
               (Strings{"board:3001 8 3\n", "main:6001 hi", "board:3001 1 2\n", "board:3001 14 10\n",
-                       "board:3012", "main:6003", "board:3001 2 2\n", "board:3012", "main:6003",
-                       "board:3012", "main:6003"}));
+                       "board:3012", "main:6003", "main:6003", "board:3001 2 2\n", "board:3012",
+                       "main:6003", "main:6003", "board:3012", "main:6003", "main:6003"}));
 }
 
 TEST_F(NetViewTest, ConnectsToAListeningPeerAndRefusesWithAnAlertOtherwise) {
@@ -291,4 +296,93 @@ TEST_F(NetViewTest, MovesAndChatsFromTwoThreadsArriveWholeAndQuittingSaysDis) {
     const Socket late = ConnectOnce();
     EXPECT_LT(late.fd, 0) << "port 1777 still listening";
     EXPECT_EQ(errno, ECONNREFUSED);
+}
+
+// This process's end of the connection whose other end is peer.
+int OtherEnd(int peer) {
+    sockaddr_in own{}, other{};
+    socklen_t length = sizeof own;
+    getsockname(peer, reinterpret_cast<sockaddr*>(&own), &length);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename());
+        length = sizeof other;
+        if (fd != peer && getpeername(fd, reinterpret_cast<sockaddr*>(&other), &length) == 0 &&
+            other.sin_port == own.sin_port)
+            return fd;
+    }
+    return -1;
+}
+
+// A peer that stops reading: sends never wait, and once it reads again every byte arrives whole
+// and in order. One that leaves more than kMaxUnsent unread is gone, as if it had said "DIS".
+TEST_F(NetViewTest, APeerThatReadsSlowlyGetsEveryByteInOrderOrIsDroppedWhenTooFarBehind) {
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect());
+    ASSERT_TRUE(WaitFor("main:6002"));
+    // Small buffers on both ends, so that what the peer leaves unread waits in the link.
+    const int small = 32 * 1024;
+    setsockopt(peer.Fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    setsockopt(OtherEnd(peer.Fd()), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+
+    // Moves and long chats while the peer reads nothing, from a thread as a window sends them.
+    std::string expected = "CON\n";
+    auto sendAll = [&](size_t bytes) {
+        std::atomic<bool> done{false};
+        std::thread sender([&] {
+            for (int i = 0; expected.size() < bytes; ++i) {
+                const std::string move = "PUT " + std::to_string(i % 15 + 1) + " 3\n";
+                const std::string chat = protocol::Chat(std::string(900, 'a' + i % 26));
+                EXPECT_EQ(link->SendMessage(move.c_str()), 1);
+                EXPECT_EQ(link->SendMessage(chat.c_str()), 1);
+                expected += move + chat;
+            }
+            done = true;
+        });
+        const bool returned = WaitUntil([&] { return done.load(); });
+        sender.join();
+        return returned;
+    };
+    ASSERT_TRUE(sendAll(NetView::kMaxUnsent - 16 * 1024)) << "a send waited for the peer";
+    ASSERT_TRUE(Sync());
+    EXPECT_EQ(Seen({"main:6003"}), Strings{}) << "dropped while still within bounds";
+    ASSERT_TRUE(peer.ReadAtLeast(expected.size()));
+    EXPECT_EQ(peer.Received(), expected);
+
+    // Now too far behind: the link gives the peer up and listens again as the board has it do.
+    ASSERT_TRUE(sendAll(expected.size() + 2 * NetView::kMaxUnsent)) << "a send waited";
+    ASSERT_TRUE(WaitFor("main:6003"));
+    EXPECT_EQ(Seen({"board:3012"}), Strings{"board:3012"});
+    link->DisConnect(true, false);
+    link->DisListen(true, true);
+    RawPeer next;
+    ASSERT_TRUE(next.Connect());
+    EXPECT_EQ(next.Line(), "CON");
+}
+
+// The listen loop's accepted socket on descriptor 999 is read like any other.
+TEST_F(NetViewTest, ALinkServedOnDescriptor999ReadsMovesAndEnds) {
+    ASSERT_TRUE(WaitFor("main:4004"));
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, 1024);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    // The peer's socket first; then every free descriptor below 999 is taken, so that the next
+    // one the system gives out, to the accepted connection, is 999.
+    Socket peerSocket(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    std::vector<int> fillers = {open("/dev/null", O_RDONLY | O_CLOEXEC)};
+    for (int fd = 0; fd < 999; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && dup2(fillers[0], fd) == fd)
+            fillers.push_back(fd);
+    ASSERT_LT(fcntl(999, F_GETFD), 0);
+    const sockaddr_in address = Loopback(NET_PORT);
+    ASSERT_EQ(connect(peerSocket.fd, AsAddress(address), sizeof address), 0);
+    RawPeer peer(peerSocket.Release());
+    ASSERT_TRUE(WaitFor("main:6002"));
+    for (int fd : fillers)
+        close(fd);
+    EXPECT_TRUE(std::filesystem::read_symlink("/proc/self/fd/999").string().starts_with("socket:"));
+
+    ASSERT_TRUE(peer.Send("PUT 8 3\n") && WaitFor("board:3001"));
+    ASSERT_TRUE(peer.Send("DIS\n") && WaitFor("main:6003"));
+    EXPECT_EQ(Seen({"board:3001", "board:3012"}), (Strings{"board:3001 8 3\n", "board:3012"}));
 }

@@ -18,6 +18,9 @@ void PrintTo(const Received& r, std::ostream* os) {
         case Received::Kind::Chat:
             *os << "Chat(" << testing::PrintToString(r.text) << ")";
             break;
+        case Received::Kind::ChatMore:
+            *os << "ChatMore(" << testing::PrintToString(r.text) << ")";
+            break;
         case Received::Kind::End:
             *os << "End";
             break;
@@ -28,15 +31,29 @@ void PrintTo(const Received& r, std::ostream* os) {
 
 namespace {
 
-using protocol::ReadChunk;
 using protocol::Received;
 using Messages = std::vector<Received>;
+
+// What one link's reader makes of chunks that arrive one after another.
+Messages Read(std::initializer_list<std::string_view> chunks) {
+    protocol::Reader reader;
+    Messages received;
+    for (std::string_view chunk : chunks)
+        reader.Read(chunk, received);
+    return received;
+}
+Messages ReadChunk(std::string_view chunk) {
+    return Read({chunk});
+}
 
 Received MoveOf(std::string par1, std::string par2) {
     return {Received::Kind::Move, std::move(par1), std::move(par2), {}};
 }
 Received ChatOf(std::string text) {
     return {Received::Kind::Chat, {}, {}, std::move(text)};
+}
+Received MoreOf(std::string text) {
+    return {Received::Kind::ChatMore, {}, {}, std::move(text)};
 }
 const Received kEnd{Received::Kind::End, {}, {}, {}};
 
@@ -114,6 +131,37 @@ TEST(ProtocolTest, ReadsEveryMessageOfAChunkInOrder) {
     EXPECT_EQ(ReadChunk("PUT 1 2\nDIS\nPUT 3 4\n"), (Messages{MoveOf("1", "2\n"), kEnd}));
     EXPECT_EQ(ReadChunk("PUT 1 2\nMSG hi\nPUT 3 4\n"),
               (Messages{MoveOf("1", "2\n"), ChatOf("hi\nPUT 3 4\n")}));
+}
+
+TEST(ProtocolTest, AChatSplitAcrossReadsIsContinuedNeverReadAsCommands) {
+    // The tail of a long chat, however it looks, belongs to the chat.
+    EXPECT_EQ(Read({"MSG first part", " and\nPUT 6 9\n", "DIS\n"}),
+              (Messages{ChatOf("first part"), MoreOf(" and\nPUT 6 9\n"), kEnd}));
+    EXPECT_EQ(Read({"MSG a", "\nDIS\n", "b", "PUT 1 2\n"}),
+              (Messages{ChatOf("a"), MoreOf("\nDIS\n"), MoreOf("b"), MoveOf("1", "2\n")}));
+    // A chunk that starts with one of the four words ends the chat, the greeting included; after
+    // a move a stray chunk is skipped as before.
+    EXPECT_EQ(Read({"MSG a", "con\n", "tail"}), Messages{ChatOf("a")});
+    EXPECT_EQ(Read({"MSG a", "msg b", "c"}), (Messages{ChatOf("a"), ChatOf("b"), MoreOf("c")}));
+    EXPECT_EQ(Read({"PUT 1 2\n", "garbage"}), Messages{MoveOf("1", "2\n")});
+    EXPECT_EQ(Read({"garbage", "MSG x"}), Messages{ChatOf("x")});
+    // A chat starting after a move in the same chunk continues too.
+    EXPECT_EQ(Read({"PUT 1 2\nMSG hi", " there"}),
+              (Messages{MoveOf("1", "2\n"), ChatOf("hi"), MoreOf(" there")}));
+
+    // A chat holds 895 bytes at most, however many reads bring them; the rest is dropped.
+    const std::string head(600, 'h'), tail(400, 't');
+    EXPECT_EQ(Read({"MSG " + head, tail, "more"}),
+              (Messages{ChatOf(head), MoreOf(std::string(295, 't'))}));
+    // A character cut between two reads arrives whole with the second.
+    EXPECT_EQ(Read({"MSG caf\xC3", "\xA9!"}), (Messages{ChatOf("caf"), MoreOf("\xC3\xA9!")}));
+    EXPECT_EQ(Read({"MSG x\xF0\x9F", "\x98", "\x80"}),
+              (Messages{ChatOf("x"), MoreOf("\xF0\x9F\x98\x80")}));
+    // A character the 895th byte would cut goes.
+    EXPECT_EQ(Read({"MSG " + std::string(894, 'a'),
+                    "\xC3\xA9"
+                    "b"}),
+              Messages{ChatOf(std::string(894, 'a'))});
 }
 
 TEST(ProtocolTest, BuildsMessages) {

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds the libFuzzer target for the protocol's chunk reader and runs it for a bounded time.
+# Builds the libFuzzer target for the protocol's reader and runs it for a bounded time.
 #   sh tests/net/fuzz.sh [build folder]   (default: build-fuzz in the repository)
 # QUILLET_FUZZ_SECONDS sets the run time (default 60). Exits non-zero when the fuzzer finds a
 # crash; the crashing input is left in the build folder.
@@ -19,6 +19,6 @@ clang++ -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -std
 rm -rf "$out/corpus"
 cp -R "$root/tests/net/corpus" "$out/corpus"
 
-# Inputs up to twice what one recv returns.
-exec "$out/protocol_fuzz" -max_total_time="${QUILLET_FUZZ_SECONDS:-60}" -max_len=2048 \
+# Sequences of up to four reads of what one recv returns.
+exec "$out/protocol_fuzz" -max_total_time="${QUILLET_FUZZ_SECONDS:-60}" -max_len=4104 \
     -artifact_prefix="$out/" "$out/corpus"
