@@ -71,9 +71,16 @@ void StartGui() {
         std::fprintf(stderr, "No display to show the window on: DISPLAY is not set.\n");
         std::exit(1);
     }
-    static int argc = 1;
-    static char name[] = "quillet";
-    static char* argv[] = {name, nullptr};
+    // Qt reads no option from the program's command line: it gets only the program's name (the
+    // X11 window class), as ReadCommandLine set it.
+    static QByteArray name;
+    name = QCoreApplication::applicationName().toLocal8Bit();
+    if (name.isEmpty())
+        name = "application";
+    static int argc;
+    static char* argv[] = {nullptr, nullptr};
+    argc = 1;
+    argv[0] = name.data();
     QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
     gApplication = new QApplication(argc, argv);
     qInstallMessageHandler(previous);
