@@ -19,6 +19,7 @@ xauth
 x11-utils
 iproute2
 util-linux
+librsvg2-bin
 "
 
 missing=""

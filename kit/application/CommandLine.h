@@ -11,7 +11,9 @@ struct ProgramInfo {
     std::string name;         // the command, as --help and --version show it; the X11 class
     std::string version;      // what --version prints after the name
     std::string description;  // one line for --help
-    // The desktop entry's file name without ".desktop".
+    // The desktop entry's file name without ".desktop", and the icon's name in the icon theme.
+    // When the theme has no such icon, the window shows the PNGs the program embeds as
+    // ":/icons/hicolor/<size>/apps/<desktopId>.png".
     std::string desktopId;
 };
 
