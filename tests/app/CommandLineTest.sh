@@ -51,9 +51,11 @@ done
 
 for option in --help -h; do
     if expect 0 "$option"; then
-        head -n 1 "$out" | grep -q "^Usage: quillet" &&
-            grep -q -- "--version" "$out" ||
-            { echo "quillet $option printed:"; cat "$out"; failures=$((failures + 1)); }
+        if ! head -n 1 "$out" | grep -q "^Usage: quillet" || ! grep -q -- "--version" "$out"; then
+            echo "quillet $option printed:"
+            cat "$out"
+            failures=$((failures + 1))
+        fi
         lines "$err" 0 "standard error" "$option"
     fi
 done
@@ -67,7 +69,8 @@ for arguments in "--bogus" "-x" "-platform offscreen" "--help-all" "somehost" "-
 done
 
 if expect 1; then
-    grep -q "No display" "$err" || { echo "quillet: said \"$(cat "$err")\""; failures=$((failures + 1)); }
+    grep -q "No display" "$err" ||
+        { echo "quillet: said \"$(cat "$err")\""; failures=$((failures + 1)); }
 fi
 
 [ "$failures" -eq 0 ] || exit 1
