@@ -1,5 +1,6 @@
-# What `cmake --install` puts where (GNUInstallDirs: any prefix, DESTDIR respected). Included by
-# the top-level CMakeLists.txt, in its scope, once the program's target exists.
+# What `cmake --install` puts where (GNUInstallDirs: any prefix, DESTDIR respected), and the
+# Debian package that CPack makes of the same files. Included by the top-level CMakeLists.txt,
+# in its scope, once the program's target exists.
 include(GNUInstallDirs)
 
 # The reverse-DNS name of the web address in the About box: the desktop entry's, the icon's and
@@ -18,7 +19,8 @@ foreach(size 16 32 48 64 128 256)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/${icon_dir}
     COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${icon_png} ${icon_svg}
     DEPENDS ${icon_svg} VERBATIM)
-  set_source_files_properties(${icon_png} PROPERTIES QT_RESOURCE_ALIAS ${icon_dir}/${QUILLET_ID}.png)
+  set_source_files_properties(${icon_png}
+    PROPERTIES QT_RESOURCE_ALIAS ${icon_dir}/${QUILLET_ID}.png)
   list(APPEND icon_pngs ${icon_png})
   install(FILES ${icon_png} DESTINATION ${CMAKE_INSTALL_DATADIR}/${icon_dir})
 endforeach()
@@ -40,3 +42,21 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/${QUILLET_ID}.metainfo.xml
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillet.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillet
   RENAME copyright)
+
+# cpack -G DEB in the build folder: quillet_<version>_<arch>.deb there, for /usr, stripped, with
+# its dependencies found by dpkg-shlibdeps from the executable's libraries.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillet)
+set(CPACK_PACKAGE_VENDOR "the Quillet authors")
+set(CPACK_PACKAGE_CONTACT "the Quillet authors <quillet@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION [[
+Five in a row of X and O on a board of 15 by 15 cells, for two players
+who share one machine or play between two copies of the program over TCP
+port 1777, with a small chat.]])
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)
