@@ -1,12 +1,13 @@
 # make run:   set up, build and start the game.
 # make check: set up, build and run every test (headless).
+# make package: set up, build, and make the Debian package $(BUILD)/quillet_<version>_<arch>.deb.
 # SANITIZE=address or SANITIZE=thread builds with a sanitizer (thread: the kit's core only).
 
 BUILD ?= build
 SANITIZE ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build run check clean
+.PHONY: all setup build run check package clean
 
 all: build
 
@@ -27,6 +28,9 @@ run: build
 
 check: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf build build-* build.configure.log build-*.configure.log

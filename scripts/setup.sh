@@ -1,6 +1,7 @@
 #!/bin/sh
-# Installs whatever the build, the game and the tests need and is missing, from Debian's
-# packages. Safe to run again: it installs nothing that is already there.
+# Installs whatever the build, the game, the tests and the Debian package with its checks need
+# and is missing, from Debian's packages. Safe to run again: it installs nothing that is already
+# there.
 set -eu
 
 packages="
@@ -19,6 +20,11 @@ xauth
 x11-utils
 iproute2
 util-linux
+librsvg2-bin
+dpkg-dev
+file
+desktop-file-utils
+appstream
 "
 
 missing=""

@@ -25,8 +25,9 @@ using PeerId = uint64;
 PeerId NewPeerId();
 
 // --- The application (main thread only, except QuitGui and Post) ---
-// Makes the Qt application object. With no display to show on it says so in one line on
-// standard error and ends the program with status 1.
+// Makes the Qt application object, with the name, desktop file name and window icon that
+// kit::ReadCommandLine gave the program, if it ran. With no display to show on it says so in one
+// line on standard error and ends the program with status 1.
 void StartGui();
 void RunGui();
 void QuitGui();

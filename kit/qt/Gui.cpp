@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QWidget>
@@ -58,6 +61,22 @@ bool DisplayMissing() {
     return wantsX11 && unset("DISPLAY") && unset("WAYLAND_DISPLAY");
 }
 
+// The icon named after the desktop file in the icon theme of an installed program; run from its
+// build folder, the theme has none, and the PNGs embedded in the program stand in.
+QIcon ProgramIcon() {
+    const QString name = QGuiApplication::desktopFileName();
+    if (name.isEmpty())
+        return {};
+    QIcon embedded;
+    QDirIterator sizes(":/icons/hicolor", QDir::Dirs | QDir::NoDotAndDotDot);
+    while (sizes.hasNext()) {
+        const QString file = sizes.next() + "/apps/" + name + ".png";
+        if (QFile::exists(file))
+            embedded.addFile(file);
+    }
+    return QIcon::fromTheme(name, embedded);
+}
+
 }  // namespace
 
 PeerId NewPeerId() {
@@ -71,12 +90,20 @@ void StartGui() {
         std::fprintf(stderr, "No display to show the window on: DISPLAY is not set.\n");
         std::exit(1);
     }
-    static int argc = 1;
-    static char name[] = "quillet";
-    static char* argv[] = {name, nullptr};
+    // Qt reads no option from the program's command line: it gets only the program's name (the
+    // X11 window class), as ReadCommandLine set it.
+    static QByteArray name;
+    name = QCoreApplication::applicationName().toLocal8Bit();
+    if (name.isEmpty())
+        name = "application";
+    static int argc;
+    static char* argv[] = {nullptr, nullptr};
+    argc = 1;
+    argv[0] = name.data();
     QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
     gApplication = new QApplication(argc, argv);
     qInstallMessageHandler(previous);
+    QApplication::setWindowIcon(ProgramIcon());
     gApplication->setQuitOnLastWindowClosed(false);
     gDispatcher = new QObject();
 }

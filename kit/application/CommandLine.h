@@ -1,0 +1,26 @@
+// The program's command line and the names it is known by on the desktop. Main thread only,
+// before the application object is made; no display is needed.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kit {
+
+struct ProgramInfo {
+    std::string name;         // the command, as --help and --version show it; the X11 class
+    std::string version;      // what --version prints after the name
+    std::string description;  // one line for --help
+    // The desktop entry's file name without ".desktop", and the icon's name in the icon theme.
+    // When the theme has no such icon, the window shows the PNGs the program embeds as
+    // ":/icons/hicolor/<size>/apps/<desktopId>.png".
+    std::string desktopId;
+};
+
+// Reads the command line: --help and --version print their text on standard output, and an
+// unknown option or an argument says so in one line on standard error. Returns the status the
+// program exits with then (0 or 2), or nothing when the program goes on to start. Keeps info
+// for the application object, which names its windows after it.
+std::optional<int> ReadCommandLine(int argc, const char* const* argv, const ProgramInfo& info);
+
+}  // namespace kit
