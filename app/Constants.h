@@ -40,6 +40,7 @@ constexpr uint32 MSG_CONNECT = 10002;
 constexpr uint32 MSG_DISCONNECT = 10003;
 constexpr uint32 MSG_QUIT = 10004;
 constexpr uint32 MSG_SEND_MESSAGE = 10010;
+constexpr uint32 MSG_MY_ADDRESSES = 10011;
 constexpr uint32 MSG_ABOUT = 10021;
 constexpr uint32 MSG_TICK = 10041;
 

@@ -8,6 +8,8 @@
 #include "dialogs/NewWindow.h"
 #include "kit/application/Application.h"
 #include "kit/interface/Alert.h"
+#include "kit/network/Socket.h"
+#include "net/Addresses.h"
 
 namespace {
 
@@ -50,6 +52,7 @@ MainWindow::MainWindow()
     internetMenu->AddItem(Item("Connect...", MSG_CONNECT, 'C'));
     internetMenu->AddItem(disconnectItem = Item("Disconnect", MSG_DISCONNECT, 'D'));
     internetMenu->AddItem(sendMessageItem = Item("Send message", MSG_SEND_MESSAGE, 'M'));
+    internetMenu->AddItem(Item("My addresses...", MSG_MY_ADDRESSES, 0));
     EnableLinkItems(false);
     auto* helpMenu = new BMenu("Help", B_ITEMS_IN_COLUMN);
     helpMenu->AddItem(Item("About...", MSG_ABOUT, 0));
@@ -214,6 +217,12 @@ void MainWindow::MessageReceived(BMessage* message) {
             break;
         case MSG_ABOUT:
             ShowAbout();
+            break;
+        case MSG_MY_ADDRESSES:
+            (new BAlert("Quillet",
+                        addresses::AddressesText(kit::InterfaceAddresses(), NET_PORT).c_str(), "OK",
+                        nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
+                ->Go();
             break;
         case MSG_TICK:
             AdvanceClock(minutes, seconds);

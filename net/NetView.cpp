@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "app/Constants.h"
 #include "kit/interface/Alert.h"
 #include "kit/network/Socket.h"
+#include "net/Addresses.h"
 #include "net/Protocol.h"
 
 namespace {
@@ -36,14 +38,6 @@ private:
     int fSocket;
 };
 
-sockaddr_in PortAddress(in_addr_t address) {
-    sockaddr_in socketAddress{};
-    socketAddress.sin_family = AF_INET;
-    socketAddress.sin_port = kit::HostToNetwork16(NET_PORT);
-    socketAddress.sin_addr.s_addr = address;
-    return socketAddress;
-}
-
 // A peer whose machine vanished is noticed within about a minute.
 void KeepAlive(int socket) {
     const int on = 1, idle = 30, interval = 10, probes = 3;
@@ -56,18 +50,42 @@ void KeepAlive(int socket) {
 constexpr bigtime_t kAcceptRetryPause = 100000;
 constexpr bigtime_t kBindRetryPause = 2000000;
 
-// A socket bound to port 1777 on every address, ready to listen; -1 when the port cannot be had.
+// A socket bound to port 1777 on every address, ready to listen: IPv6 and IPv4 at once where the
+// system has IPv6, IPv4 alone where it has not. -1 when the port is taken.
 int BoundListener() {
-    OwnedSocket listening(kit::socket(AF_INET, SOCK_STREAM, 0));
-    if (listening.Get() < 0)
-        return -1;
-    const int reuse = 1;
-    kit::setsockopt(listening.Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    const sockaddr_in any = PortAddress(kit::HostToNetwork32(INADDR_ANY));
-    if (kit::bind(listening.Get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) < 0)
-        return -1;
-    return listening.Release();
+    for (const int family : {AF_INET6, AF_INET}) {
+        OwnedSocket listening(kit::socket(family, SOCK_STREAM, 0));
+        if (listening.Get() < 0)
+            continue;
+        const int on = 1, off = 0;
+        kit::setsockopt(listening.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        kit::SocketAddress any;
+        if (family == AF_INET6) {
+            kit::setsockopt(listening.Get(), IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+            auto* address = reinterpret_cast<sockaddr_in6*>(&any.storage);
+            address->sin6_family = AF_INET6;
+            address->sin6_addr = in6addr_any;
+            address->sin6_port = kit::HostToNetwork16(NET_PORT);
+            any.length = sizeof *address;
+        } else {
+            auto* address = reinterpret_cast<sockaddr_in*>(&any.storage);
+            address->sin_family = AF_INET;
+            address->sin_addr.s_addr = kit::HostToNetwork32(INADDR_ANY);
+            address->sin_port = kit::HostToNetwork16(NET_PORT);
+            any.length = sizeof *address;
+        }
+        if (kit::bind(listening.Get(), any.Get(), any.length) == 0)
+            return listening.Release();
+        if (errno == EADDRINUSE)
+            return -1;
+    }
+    return -1;
 }
+
+// Each address a name gave is tried for this long while another one is left to try; the last
+// one gets longer, for a slow network, but not the system's minutes.
+constexpr bigtime_t kConnectWait = 5000000;
+constexpr bigtime_t kLastConnectWait = 30000000;
 
 }  // namespace
 
@@ -140,30 +158,36 @@ int32 NetView::msgloop(void* data) {
 }
 
 bool NetView::ConnectToIP(const char* address) {
-    in_addr_t host = 0;
-    if (address == nullptr || kit::ResolveHost(address, &host) != B_OK) {
+    const std::optional<addresses::HostQuery> query =
+        address != nullptr ? addresses::ReadAddressField(address) : std::nullopt;
+    std::vector<kit::SocketAddress> peers;
+    if (!query ||
+        kit::ResolveHost(query->host.c_str(), query->numericOnly, NET_PORT, &peers) != B_OK) {
         Refuse();
         return false;
     }
-    const sockaddr_in peer = PortAddress(host);
     Post(dialogMessenger.get(), LINK_NOT_CONNECTED);
 
-    OwnedSocket connecting(kit::socket(AF_INET, SOCK_STREAM, 0));
-    if (connecting.Get() < 0 ||
-        kit::connect(connecting.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) < 0) {
-        Refuse();
-        return false;
+    // The addresses in the resolver's order, each for a bounded time, until one answers.
+    for (const kit::SocketAddress& peer : peers) {
+        const bigtime_t wait = &peer == &peers.back() ? kLastConnectWait : kConnectWait;
+        OwnedSocket connecting(kit::socket(peer.Family(), SOCK_STREAM, 0));
+        if (connecting.Get() < 0 ||
+            kit::connect(connecting.Get(), peer.Get(), peer.length, system_time() + wait) < 0)
+            continue;
+        KeepAlive(connecting.Get());
+        if (!BringUp(Side::Client, connecting.Get()))
+            return false;
+        const int socket = connecting.Release();
+        if (Report(socket, boardMessenger.get(), MSG_NET_GAME_START) &&
+            Report(socket, dialogMessenger.get(), MSG_NET_GAME_START) &&
+            Report(socket, mainMessenger.get(), LINK_CLIENT) &&
+            Report(socket, mainMessenger.get(), MSG_LINK_UP))
+            LoopMessages(USE_CLIENT_SOCKET);
+        return true;
     }
-    KeepAlive(connecting.Get());
-    if (!BringUp(Side::Client, connecting.Get()))
-        return false;
-    const int socket = connecting.Release();
-    if (Report(socket, boardMessenger.get(), MSG_NET_GAME_START) &&
-        Report(socket, dialogMessenger.get(), MSG_NET_GAME_START) &&
-        Report(socket, mainMessenger.get(), LINK_CLIENT) &&
-        Report(socket, mainMessenger.get(), MSG_LINK_UP))
-        LoopMessages(USE_CLIENT_SOCKET);
-    return true;
+    Refuse();
+    return false;
 }
 
 void NetView::Refuse() {
@@ -202,7 +226,7 @@ bool NetView::ListenForConnections() {
     for (;;) {
         Post(mainMessenger.get(), LINK_LISTENING);
         kit::listen(listening.Get(), 1);
-        sockaddr_in peer{};
+        sockaddr_storage peer{};
         socklen_t length = sizeof peer;
         peerSocket = kit::accept(listening.Get(), reinterpret_cast<sockaddr*>(&peer), &length);
         if (peerSocket >= 0)

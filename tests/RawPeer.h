@@ -23,16 +23,24 @@ public:
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
 
-    // Connects to 127.0.0.1:port, trying again until something listens there.
-    bool Connect(uint16_t port = 1777) {
+    // Connects to host (an IPv4 or IPv6 address) at port, trying again until something listens
+    // there.
+    bool Connect(uint16_t port = 1777, const char* host = "127.0.0.1") {
+        sockaddr_in6 address6{};
+        sockaddr_in address4{};
+        const bool six = inet_pton(AF_INET6, host, &address6.sin6_addr) == 1;
+        address6.sin6_family = AF_INET6;
+        address6.sin6_port = htons(port);
+        address4.sin_family = AF_INET;
+        address4.sin_port = htons(port);
+        inet_pton(AF_INET, host, &address4.sin_addr);
         return WaitUntil([&] {
             Close();
-            fSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(port);
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            return connect(fSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            fSocket = socket(six ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            return six ? connect(fSocket, reinterpret_cast<sockaddr*>(&address6),
+                                 sizeof address6) == 0
+                       : connect(fSocket, reinterpret_cast<sockaddr*>(&address4),
+                                 sizeof address4) == 0;
         });
     }
 

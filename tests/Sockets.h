@@ -6,12 +6,14 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -58,13 +60,26 @@ inline uint16_t PortOf(const Socket& socket) {
     return ntohs(address.sin_port);
 }
 
-// A listener on 127.0.0.1:port (0: a free port); closed, with errno kept, when that fails.
-inline Socket Listen(uint16_t port = 1777, int backlog = 4) {
-    Socket listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+// A listener on host:port (an IPv4 or IPv6 address; port 0: a free one); closed, with errno
+// kept, when that fails.
+inline Socket Listen(uint16_t port = 1777, int backlog = 4, const char* host = "127.0.0.1") {
+    sockaddr_storage address{};
+    socklen_t length = sizeof(sockaddr_in);
+    auto* six = reinterpret_cast<sockaddr_in6*>(&address);
+    auto* four = reinterpret_cast<sockaddr_in*>(&address);
+    if (inet_pton(AF_INET6, host, &six->sin6_addr) == 1) {
+        six->sin6_family = AF_INET6;
+        six->sin6_port = htons(port);
+        length = sizeof *six;
+    } else {
+        four->sin_family = AF_INET;
+        four->sin_port = htons(port);
+        inet_pton(AF_INET, host, &four->sin_addr);
+    }
+    Socket listener(::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int on = 1;
     setsockopt(listener.fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    const sockaddr_in address = Loopback(port);
-    if (::bind(listener.fd, AsAddress(address), sizeof address) != 0 ||
+    if (::bind(listener.fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
         ::listen(listener.fd, backlog) != 0) {
         const int error = errno;
         listener.Close();
@@ -73,11 +88,12 @@ inline Socket Listen(uint16_t port = 1777, int backlog = 4) {
     return listener;
 }
 
-// One connect to 127.0.0.1:port: on loopback it is answered or refused at once. With
+// One connect to host:port (IPv4): on loopback it is answered or refused at once. With
 // SOCK_NONBLOCK a connect still in progress counts as made. Closed, with errno kept, on failure.
-inline Socket ConnectOnce(uint16_t port = 1777, int flags = 0) {
+inline Socket ConnectOnce(uint16_t port = 1777, int flags = 0, const char* host = "127.0.0.1") {
     Socket connection(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0));
-    const sockaddr_in address = Loopback(port);
+    sockaddr_in address = Loopback(port);
+    inet_pton(AF_INET, host, &address.sin_addr);
     if (::connect(connection.fd, AsAddress(address), sizeof address) != 0 && errno != EINPROGRESS) {
         const int error = errno;
         connection.Close();
@@ -112,16 +128,32 @@ inline unsigned Queued(const Socket& listener) {
     return info.tcpi_unacked;
 }
 
-// A listener whose accept queue is full: it drops further SYNs, so a connect to it hangs.
+// A listener on host (IPv4) whose accept queue is full: it drops further SYNs, so a connect to
+// it hangs.
 struct FullListener {
-    explicit FullListener(uint16_t port = 1777)
-        : listener(Listen(port, 0)), queued(ConnectOnce(PortOf(listener))) {
+    explicit FullListener(uint16_t port = 1777, const char* host = "127.0.0.1")
+        : listener(Listen(port, 0, host)), queued(ConnectOnce(PortOf(listener), 0, host)) {
         full =
             listener.fd >= 0 && queued.fd >= 0 && WaitUntil([&] { return Queued(listener) >= 1; });
     }
     Socket listener, queued;
     bool full;
 };
+
+// Puts content over the file at target (such as /etc/hosts) for this test's own mount namespace
+// alone; the mount goes with the namespace. Gives what failed, or nothing.
+inline std::string MountOver(const char* target, const std::string& content) {
+    char path[] = "/tmp/quillet-etc-XXXXXX";
+    const int fd = mkstemp(path);
+    const bool written =
+        fd >= 0 && write(fd, content.data(), content.size()) == ssize_t(content.size());
+    std::string failure;
+    if (!written || mount(path, target, nullptr, MS_BIND, nullptr) != 0)
+        failure = std::string("cannot mount over ") + target + ": " + strerror(errno);
+    close(fd);
+    unlink(path);  // the mount keeps the file's contents
+    return failure;
+}
 
 // Sockets of this namespace still sending SYNs to port (/proc/net/tcp is the namespace's own).
 inline int ConnectsInFlight(uint16_t port = 1777) {

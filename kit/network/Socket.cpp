@@ -2,12 +2,15 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,38 +49,49 @@ struct Lookup {
 
     const int event;  // signalled once the helper is done
     std::string name;
-    std::mutex mutex;  // guards done, found, address
+    bool numericOnly = false;
+    uint16 port = 0;
+    std::mutex mutex;  // guards done and found
     bool done = false;
-    bool found = false;
-    in_addr_t address = 0;
+    std::vector<SocketAddress> found;
 };
 
 void RunLookup(const std::shared_ptr<Lookup>& lookup) {
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = lookup->numericOnly ? AI_NUMERICHOST : 0;
     addrinfo* list = nullptr;
-    bool found = false;
-    in_addr_t address = 0;
+    std::vector<SocketAddress> found;
     if (getaddrinfo(lookup->name.c_str(), nullptr, &hints, &list) == 0) {
         for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
-            if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-                address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
-                found = true;
-                break;
-            }
+            if ((entry->ai_family != AF_INET && entry->ai_family != AF_INET6) ||
+                entry->ai_addr == nullptr || entry->ai_addrlen > sizeof(sockaddr_storage))
+                continue;
+            SocketAddress address;
+            std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
+            address.length = entry->ai_addrlen;
+            // The port sits at the same place in both families' addresses.
+            reinterpret_cast<sockaddr_in*>(&address.storage)->sin_port = htons(lookup->port);
+            found.push_back(address);
         }
         freeaddrinfo(list);
     }
     {
         std::lock_guard lock(lookup->mutex);
         lookup->done = true;
-        lookup->found = found;
-        lookup->address = address;
+        lookup->found = std::move(found);
     }
     uint64_t one = 1;
     while (write(lookup->event, &one, sizeof one) < 0 && errno == EINTR) {
     }
+}
+
+// Gives up a connection attempt, so that it cannot complete later on a socket someone still holds.
+void CancelConnect(int socket) {
+    sockaddr unspecified{};
+    unspecified.sa_family = AF_UNSPEC;
+    ::connect(socket, &unspecified, sizeof unspecified);
 }
 
 }  // namespace
@@ -112,7 +126,7 @@ int accept(int socket, sockaddr* address, socklen_t* length) {
     }
 }
 
-int connect(int socket, const sockaddr* address, socklen_t length) {
+int connect(int socket, const sockaddr* address, socklen_t length, bigtime_t deadline) {
     ThrowIfStopping();
     int mode = fcntl(socket, F_GETFL);
     if (mode < 0)
@@ -129,13 +143,13 @@ int connect(int socket, const sockaddr* address, socklen_t length) {
     if (errno != EINPROGRESS && errno != EINTR)
         return -1;
     try {
-        if (!WaitForFd(socket, POLLOUT))
+        if (!WaitForFd(socket, POLLOUT, deadline)) {
+            CancelConnect(socket);
+            errno = ETIMEDOUT;
             return -1;
+        }
     } catch (const ThreadStopped&) {
-        // Give up the attempt, so that it cannot complete later on a socket someone still holds.
-        sockaddr unspecified{};
-        unspecified.sa_family = AF_UNSPEC;
-        ::connect(socket, &unspecified, sizeof unspecified);
+        CancelConnect(socket);
         throw;
     }
     int error = 0;
@@ -180,8 +194,9 @@ int setsockopt(int socket, int level, int option, const void* value, socklen_t l
     return ::setsockopt(socket, level, option, value, length);
 }
 
-status_t ResolveHost(const char* name, in_addr_t* address) {
-    if (address == nullptr)
+status_t ResolveHost(const char* name, bool numericOnly, uint16 port,
+                     std::vector<SocketAddress>* addresses) {
+    if (addresses == nullptr)
         return B_BAD_VALUE;
     if (name == nullptr || name[0] == '\0')
         return B_NAME_NOT_FOUND;
@@ -190,6 +205,8 @@ status_t ResolveHost(const char* name, in_addr_t* address) {
     if (lookup->event < 0)
         return B_NO_MEMORY;
     lookup->name = name;
+    lookup->numericOnly = numericOnly;
+    lookup->port = port;
     try {
         std::thread(RunLookup, lookup).detach();
     } catch (const std::system_error&) {
@@ -201,11 +218,31 @@ status_t ResolveHost(const char* name, in_addr_t* address) {
         std::lock_guard lock(lookup->mutex);
         if (!lookup->done)
             continue;
-        if (!lookup->found)
+        if (lookup->found.empty())
             return B_NAME_NOT_FOUND;
-        *address = lookup->address;
+        *addresses = std::move(lookup->found);
         return B_OK;
     }
+}
+
+std::vector<InterfaceAddress> InterfaceAddresses() {
+    std::vector<InterfaceAddress> found;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return found;
+    for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || (entry->ifa_flags & IFF_UP) == 0)
+            continue;
+        const int family = entry->ifa_addr->sa_family;
+        if (family != AF_INET && family != AF_INET6)
+            continue;
+        InterfaceAddress address{entry->ifa_name, {}};
+        address.address.length = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+        std::memcpy(&address.address.storage, entry->ifa_addr, address.address.length);
+        found.push_back(std::move(address));
+    }
+    freeifaddrs(list);
+    return found;
 }
 
 uint16 HostToNetwork16(uint16 value) {

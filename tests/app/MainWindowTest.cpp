@@ -93,7 +93,8 @@ TEST_F(MainWindowTest, StartsUpAsTheUserExpects) {
     EXPECT_FALSE(window.resizable || window.zoomable);
     EXPECT_EQ(Menus(),
               "File: [New local game Ctrl+N] [ ] [Quit Ctrl+Q]\n"
-              "Internet: [Connect... Ctrl+C] [Disconnect Ctrl+D off] [Send message Ctrl+M off]\n"
+              "Internet: [Connect... Ctrl+C] [Disconnect Ctrl+D off] [Send message Ctrl+M off] "
+              "[My addresses... ]\n"
               "Help: [About... ]\n");
     for (auto [name, text, frame] :
          {std::tuple{"status connect", "Listen for connections...", BRect(1, 310, 150, 340)},
@@ -195,7 +196,7 @@ TEST_F(MainWindowTest, QuittingWhileConnectedTellsThePeerOnce) {
     EXPECT_TRUE(WaitUntil(MainWindowGone));
 }
 
-TEST_F(MainWindowTest, AboutShowsTheProgramsNameLarger) {
+TEST_F(MainWindowTest, AboutShowsTheProgramsNameLargerAndMyAddressesTheMachinesAddresses) {
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "About..."));
     std::vector<inspect::AlertInfo> alerts;
     ASSERT_TRUE(WaitUntil([&] { return !(alerts = inspect::Alerts()).empty(); }));
@@ -203,6 +204,17 @@ TEST_F(MainWindowTest, AboutShowsTheProgramsNameLarger) {
         alerts[0].text,
         "Quillet\nby the Quillet authors\nhttps://quillet.example.org\nquillet@example.org\n\n");
     EXPECT_EQ(alerts[0].html.find("<span style=\"font-size:15px\">Quillet</span>"), 0u);
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
+
+    // This machine's addresses, in the test's own namespace only its loopback: nothing to list.
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "My addresses..."));
+    ASSERT_TRUE(WaitUntil([&] { return !(alerts = inspect::Alerts()).empty(); }));
+    EXPECT_EQ(alerts[0].buttons, std::vector<std::string>{"OK"});
+    if (testing_support::InOwnNamespace()) {
+        EXPECT_EQ(alerts[0].text,
+                  "This machine has no network address another player could reach.");
+    }
     ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
 }

@@ -210,9 +210,16 @@ TEST_F(NetViewTest, ConnectsToAListeningPeerAndRefusesWithAnAlertOtherwise) {
     ASSERT_TRUE(host.ReadUntilClosed());
     EXPECT_EQ(host.Received(), "PUT 3 12\nDIS\n");
 
-    // 150 bytes; cut to 99 they would read as 127.0.0.1 (an octal 0...01), where the listener
-    // waits.
-    ExpectRefused("127.0.0." + std::string(90, '0') + std::string(52, '1'), {"dialog:3012"});
+    // 99 bytes, the most an address may have, are tried whole: 0...01 reads as 1. One byte more
+    // is refused, where cut to 99 it would connect.
+    const std::string longest = "127.0.0." + std::string(90, '0') + "1";
+    ASSERT_EQ(longest.size(), 99u);
+    const auto longestEnded = StartAttempt(longest);
+    ASSERT_GE(Accept(server, kSlow).fd, 0) << "99 bytes were not tried";
+    ASSERT_TRUE(WaitFor("dialog:3011", 2));
+    link->DisConnect(true, false);
+    EXPECT_TRUE(WaitUntil([&] { return longestEnded->load(); }));
+    ExpectRefused("127.0.0.0" + std::string(90, '0') + "1", {"dialog:3012"});
     EXPECT_FALSE(Readable(server.fd)) << "a too long address was cut and connected";
     // The name look-up may only go out where the namespace has no other network.
     if (InOwnNamespace())
@@ -385,4 +392,66 @@ TEST_F(NetViewTest, ALinkServedOnDescriptor999ReadsMovesAndEnds) {
     ASSERT_TRUE(peer.Send("PUT 8 3\n") && WaitFor("board:3001"));
     ASSERT_TRUE(peer.Send("DIS\n") && WaitFor("main:6003"));
     EXPECT_EQ(Seen({"board:3001", "board:3012"}), (Strings{"board:3001 8 3\n", "board:3012"}));
+}
+
+// One listening socket serves IPv6 and IPv4 peers alike.
+TEST_F(NetViewTest, ServesPeersOfBothFamilies) {
+    for (const char* host : {"::1", "127.0.0.1"}) {
+        SCOPED_TRACE(host);
+        const size_t round = Seen({"main:6002"}).size() + 1;
+        RawPeer peer;
+        ASSERT_TRUE(peer.Connect(NET_PORT, host));
+        ASSERT_EQ(peer.Line(), "CON");
+        ASSERT_TRUE(WaitFor("main:6002", round));
+        ASSERT_TRUE(peer.Send("PUT 8 3\n") && WaitFor("board:3001", round));
+        link->SendMessage("PUT 9 4\n");
+        EXPECT_EQ(peer.Line(), "PUT 9 4");
+        ASSERT_TRUE(peer.Send("DIS\n") && WaitFor("board:3012", round));
+        link->DisConnect(true, false);
+        link->DisListen(true, true);
+    }
+}
+
+// The address field takes IPv6 addresses, with brackets or a zone, and names of either family;
+// a name's addresses are tried in the resolver's order, one that never answers for a bounded
+// time only. Anything after an address is refused without a try.
+TEST_F(NetViewTest, ConnectsToIPv6AddressesAndToEveryAddressOfAName) {
+    if (!InOwnNamespace())
+        GTEST_SKIP() << "needs the test's own network and mount namespaces";
+    // Names of this test alone; IPv4 addresses come first.
+    const std::string failure =
+        MountOver("/etc/nsswitch.conf", "hosts: files\n") +
+        MountOver("/etc/hosts",
+                  "::1 six.quillet.test\n127.0.0.2 two.quillet.test\n::1 two.quillet.test\n") +
+        MountOver("/etc/gai.conf",
+                  "precedence ::1/128 50\nprecedence ::/0 40\nprecedence ::ffff:0:0/96 100\n");
+    if (!failure.empty())
+        GTEST_SKIP() << failure;
+    ASSERT_TRUE(WaitFor("main:4004"));
+    link->DisListen(true, false);
+    Socket server = Listen(NET_PORT, 4, "::1");
+    ASSERT_GE(server.fd, 0) << strerror(errno);
+    const FullListener silent(NET_PORT, "127.0.0.2");
+    ASSERT_TRUE(silent.full);
+
+    size_t made = 0;
+    for (const char* address :
+         {"::1", "[::1]", " ::1 ", "::1%1", "six.quillet.test", "two.quillet.test"}) {
+        SCOPED_TRACE(address);
+        const auto ended = StartAttempt(address);
+        if (std::string_view(address) == "two.quillet.test") {
+            EXPECT_TRUE(WaitUntil([] { return ConnectsInFlight() == 1; })) << "not IPv4 first";
+        }
+        RawPeer host(Accept(server, kSlow).Release());
+        ASSERT_TRUE(host.Send("CON\n")) << "no connect";
+        ASSERT_TRUE(WaitFor("dialog:3011", ++made));
+        link->DisConnect(true, false);
+        EXPECT_TRUE(WaitUntil([&] { return ended->load(); }));
+        EXPECT_TRUE(host.ReadUntil("DIS\n"));
+    }
+    EXPECT_EQ(ConnectsInFlight(), 0);
+    // A zone names the interface a link-local address is reached through; none answers here.
+    ExpectRefused("fe80::1%lo", {"dialog:4001", "dialog:3012"});
+    for (const char* address : {"::1 junk", "[::1", "::1]:1777", "no.such.name.test"})
+        ExpectRefused(address, {"dialog:3012"});
 }

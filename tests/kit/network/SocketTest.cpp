@@ -1,11 +1,13 @@
 #include "kit/network/Socket.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -82,23 +84,12 @@ void KillWhileBlocked(Blocker& blocker) {
         << "the stopped thread's socket stayed open";
 }
 
-// Points name look-ups at a name server on 127.0.0.1 by mounting files over /etc's, which only
-// this test's own mount namespace sees (and which go with it).
+// Points name look-ups at a name server on 127.0.0.1, for this test's mount namespace alone.
 struct LocalNameServer {
-    LocalNameServer() {
-        Mount("/etc/nsswitch.conf", "hosts: files dns\n");
-        Mount("/etc/resolv.conf", "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n");
-    }
-    void Mount(const char* target, const std::string& content) {
-        char path[] = "/tmp/quillet-etc-XXXXXX";
-        const int fd = mkstemp(path);
-        const bool written =
-            fd >= 0 && write(fd, content.data(), content.size()) == ssize_t(content.size());
-        if (!written || mount(path, target, nullptr, MS_BIND, nullptr) != 0)
-            failure = std::string("cannot mount over ") + target + ": " + strerror(errno);
-        close(fd);
-        unlink(path);  // the mount keeps the file's contents
-    }
+    LocalNameServer()
+        : failure(MountOver("/etc/nsswitch.conf", "hosts: files dns\n") +
+                  MountOver("/etc/resolv.conf",
+                            "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n")) {}
     std::string failure;
 };
 
@@ -138,15 +129,53 @@ TEST(SocketTest, DataRoundTripsAndEndsAsThePeerCloses) {
     EXPECT_TRUE(Connect(refused.fd, port) == -1 && errno == ECONNREFUSED) << strerror(errno);
 }
 
-TEST(SocketTest, ResolvesHostNames) {
-    for (const char* name : {"127.0.0.1", "localhost"}) {
-        in_addr_t address = 0;
-        EXPECT_EQ(kit::ResolveHost(name, &address), B_OK) << name;
-        EXPECT_EQ(address, htonl(INADDR_LOOPBACK)) << name;
-    }
-    in_addr_t address;
-    EXPECT_EQ(kit::ResolveHost("", &address), B_NAME_NOT_FOUND);
-    EXPECT_EQ(kit::ResolveHost(nullptr, &address), B_NAME_NOT_FOUND);
+// The text of an address the look-up gave, with its port.
+std::string Text(const kit::SocketAddress& address) {
+    char text[INET6_ADDRSTRLEN] = "";
+    const void* ip = address.Family() == AF_INET6
+                         ? static_cast<const void*>(
+                               &reinterpret_cast<const sockaddr_in6*>(&address.storage)->sin6_addr)
+                         : &reinterpret_cast<const sockaddr_in*>(&address.storage)->sin_addr;
+    inet_ntop(address.Family(), ip, text, sizeof text);
+    return std::string(text) + " " +
+           std::to_string(ntohs(reinterpret_cast<const sockaddr_in*>(&address.storage)->sin_port));
+}
+
+TEST(SocketTest, ResolvesNamesAndAddressesOfBothFamilies) {
+    using Found = std::vector<std::string>;
+    auto resolve = [](const char* name, bool numericOnly) {
+        std::vector<kit::SocketAddress> addresses;
+        Found found;
+        if (kit::ResolveHost(name, numericOnly, 1777, &addresses) == B_OK)
+            for (const kit::SocketAddress& address : addresses)
+                found.push_back(Text(address));
+        return found;
+    };
+    EXPECT_EQ(resolve("127.0.0.1", false), Found{"127.0.0.1 1777"});
+    EXPECT_EQ(resolve("::1", true), Found{"::1 1777"});
+    EXPECT_EQ(resolve("2001:db8::5", true), Found{"2001:db8::5 1777"});
+    const Found local = resolve("localhost", false);
+    EXPECT_NE(std::find(local.begin(), local.end(), "127.0.0.1 1777"), local.end());
+    // Only addresses when asked for them: no name goes to the resolver.
+    EXPECT_EQ(resolve("localhost", true), Found{});
+    EXPECT_EQ(resolve("::1 junk", true), Found{});
+    EXPECT_EQ(resolve("", false), Found{});
+    std::vector<kit::SocketAddress> addresses;
+    EXPECT_EQ(kit::ResolveHost(nullptr, false, 1777, &addresses), B_NAME_NOT_FOUND);
+}
+
+// A connect that is not answered gives up at its deadline, and the attempt is given up with it.
+TEST(SocketTest, AConnectNeverAnsweredEndsAtItsDeadline) {
+    const FullListener full(0);
+    ASSERT_TRUE(full.full) << strerror(errno);
+    const uint16 port = PortOf(full.listener);
+    Socket hanging(kit::socket(AF_INET, SOCK_STREAM, 0));
+    const sockaddr_in address = Loopback(port);
+    errno = 0;
+    EXPECT_EQ(kit::connect(hanging.fd, AsAddress(address), sizeof address, system_time() + 200000),
+              -1);
+    EXPECT_EQ(errno, ETIMEDOUT);
+    EXPECT_TRUE(WaitUntil([&] { return ConnectsInFlight(port) == 0; })) << "attempt went on";
 }
 
 TEST(SocketTest, KillEndsBlockedAcceptRecvAndConnectAtOnce) {
@@ -176,8 +205,8 @@ TEST(SocketTest, AnUnknownNameFailsAndKillEndsALookUpThatNeverAnswers) {
     LocalNameServer nameServer;
     if (!nameServer.failure.empty())
         GTEST_SKIP() << nameServer.failure;
-    in_addr_t found;
-    EXPECT_EQ(kit::ResolveHost("peer.quillet.test", &found), B_NAME_NOT_FOUND);
+    std::vector<kit::SocketAddress> found;
+    EXPECT_EQ(kit::ResolveHost("peer.quillet.test", false, 1777, &found), B_NAME_NOT_FOUND);
 
     // Now a name server that takes the question and never answers.
     Socket silent(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
@@ -185,7 +214,7 @@ TEST(SocketTest, AnUnknownNameFailsAndKillEndsALookUpThatNeverAnswers) {
     if (::bind(silent.fd, AsAddress(address), sizeof address) != 0)
         GTEST_SKIP() << "cannot bind 127.0.0.1:53: " << strerror(errno);
     Blocker lookUp{"name look-up", kit::socket(AF_INET, SOCK_STREAM, 0),
-                   [&](int) { kit::ResolveHost("peer.quillet.test", &found); },
+                   [&](int) { kit::ResolveHost("peer.quillet.test", false, 1777, &found); },
                    [&] { return Readable(silent.fd); }};
     KillWhileBlocked(lookUp);
 }
