@@ -1,15 +1,24 @@
 #!/bin/sh
-# Two copies of the program on two hosts (network namespaces joined by a veth pair, 10.77.0.1 and
-# 10.77.0.2), each on its own Xvfb display, driven with xdotool: B connects to A through its
-# dialog, they play until X wins, A sends B a chat, B disconnects. Screenshots of both screens go
-# to the current folder. Needs root (ip netns), Xvfb, xdotool and ImageMagick's import.
-#   sudo sh scripts/two-hosts-demo.sh [path/to/quillet]
+# Two copies of the program on two hosts (network namespaces joined by a veth pair), each on its
+# own Xvfb display, driven with xdotool: A shows its addresses, B connects to A through its
+# dialog, they play until X wins, A sends B a chat, B disconnects. The link has IPv4 addresses
+# alone (10.77.0.1 and 10.77.0.2) or, with "6", IPv6 ones alone (fd77::1 and fd77::2).
+# Screenshots of both screens go to the current folder. Needs root (ip netns), Xvfb, xdotool and
+# ImageMagick's import.
+#   sudo sh scripts/two-hosts-demo.sh [path/to/quillet] [4|6]
 set -u
 Q=$(realpath "${1:-build/quillet}")
+FAMILY=${2:-4}
 ip netns add qa; ip netns add qb
 ip link add va type veth peer name vb
 ip link set va netns qa; ip link set vb netns qb
-ip -n qa addr add 10.77.0.1/24 dev va; ip -n qb addr add 10.77.0.2/24 dev vb
+if [ "$FAMILY" = 6 ]; then
+  A_ADDRESS=fd77::1
+  ip -n qa addr add fd77::1/64 dev va nodad; ip -n qb addr add fd77::2/64 dev vb nodad
+else
+  A_ADDRESS=10.77.0.1
+  ip -n qa addr add 10.77.0.1/24 dev va; ip -n qb addr add 10.77.0.2/24 dev vb
+fi
 for n in qa qb; do ip -n $n link set lo up; done
 ip -n qa link set va up; ip -n qb link set vb up
 Xvfb :61 -screen 0 800x700x24 >/dev/null 2>&1 & XA=$!
@@ -20,10 +29,15 @@ ip netns exec qb env DISPLAY=:62 $Q 2>/dev/null & B=$!
 sleep 1.5
 click() { DISPLAY=$1 xdotool mousemove $2 $3 click 1; sleep 0.4; }
 cell() { echo $((200 + $1 * 20 - 10)) $((220 + $2 * 20 - 10)); }
+# A shows what B is to type: Internet > My addresses...
+click :61 262 210
+DISPLAY=:61 xdotool key Down Down Down Down Return; sleep 0.8
+DISPLAY=:61 import -window root a-addresses.png
+DISPLAY=:61 xdotool key Return; sleep 0.4
 # B connects to A through its dialog.
 DISPLAY=:62 xdotool mousemove 350 535 click 1 key ctrl+c; sleep 0.8
 click :62 300 262
-DISPLAY=:62 xdotool type --delay 50 10.77.0.1; sleep 0.3
+DISPLAY=:62 xdotool type --delay 50 "$A_ADDRESS"; sleep 0.3
 click :62 385 262
 sleep 1
 # B is X and moves first; A is O.
