@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/Clock.h"
-#include "app/Constants.h"
+#include "messages/Messages.h"
 #include "dialogs/MsgWindow.h"
 #include "dialogs/NewWindow.h"
 #include "kit/application/Application.h"

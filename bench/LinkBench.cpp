@@ -14,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/Constants.h"
+#include "messages/Messages.h"
 #include "kit/application/Looper.h"
 #include "net/NetView.h"
 

@@ -1,6 +1,6 @@
 #include "dialogs/MsgWindow.h"
 
-#include "app/Constants.h"
+#include "messages/Messages.h"
 #include "kit/interface/Alert.h"
 #include "kit/interface/ScrollView.h"
 #include "net/NetView.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/Constants.h"
+#include "messages/Messages.h"
 #include "net/NetView.h"
 
 NewWindow::NewWindow(NetView* link)

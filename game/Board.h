@@ -7,7 +7,9 @@
 
 #include <cstdint>
 
-#include "app/Constants.h"
+// Players, as board cells and turns hold them.
+constexpr int PLAYER_O = 1;
+constexpr int PLAYER_X = 2;
 
 class Board {
 public:

@@ -6,6 +6,7 @@
 
 #include "kit/interface/Alert.h"
 #include "net/NetView.h"
+#include "messages/Messages.h"
 #include "net/Protocol.h"
 
 namespace {

@@ -8,9 +8,18 @@
 
 #include "game/Board.h"
 #include "kit/application/MessageRunner.h"
+#include "kit/interface/GraphicsDefs.h"
 #include "kit/interface/View.h"
 
 class NetView;
+
+// Game modes.
+constexpr int32 GAME_LOCAL = 1;
+constexpr int32 GAME_NETWORK = 2;
+
+// X is red and O blue, on the board and on the move clock.
+constexpr rgb_color COLOR_X = {255, 0, 0, 0};
+constexpr rgb_color COLOR_O = {0, 0, 255, 0};
 
 class GameView : public BView {
 public:

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/Constants.h"
 #include "kit/interface/Alert.h"
 #include "kit/network/Socket.h"
+#include "messages/Messages.h"
 #include "net/Addresses.h"
 #include "net/Protocol.h"
 
@@ -89,10 +89,11 @@ constexpr bigtime_t kLastConnectWait = 30000000;
 
 }  // namespace
 
-NetView::NetView(std::unique_ptr<BMessenger> board, std::unique_ptr<BMessenger> main)
+NetView::NetView(std::unique_ptr<BMessenger> board, std::unique_ptr<BMessenger> main, RaceSeam seam)
     : boardMessenger(std::move(board)),
       mainMessenger(std::move(main)),
-      linkState(LINK_NOT_CONNECTED) {
+      linkState(LINK_NOT_CONNECTED),
+      raceSeam(std::move(seam)) {
     StartListenThread();
 }
 
@@ -176,6 +177,7 @@ bool NetView::ConnectToIP(const char* address) {
             kit::connect(connecting.Get(), peer.Get(), peer.length, system_time() + wait) < 0)
             continue;
         KeepAlive(connecting.Get());
+        Pass(RacePoint::BeforeBringUp);
         if (!BringUp(Side::Client, connecting.Get()))
             return false;
         const int socket = connecting.Release();
@@ -236,6 +238,7 @@ bool NetView::ListenForConnections() {
     }
     OwnedSocket accepted(peerSocket);
     KeepAlive(accepted.Get());
+    Pass(RacePoint::BeforeBringUp);
     if (!BringUp(Side::Server, accepted.Get()))
         return false;
     const int socket = accepted.Release();
@@ -309,6 +312,7 @@ void NetView::ReadLink(int socket) {
             else
                 received.push_back({protocol::Received::Kind::End, {}, {}, {}});
         }
+        Pass(RacePoint::BeforeReport);
         for (protocol::Received& item : received) {
             // Once this side ended the link, what its reader got is no longer reported.
             if (!StillReading(socket))

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,10 +21,23 @@
 #include "kit/application/Messenger.h"
 #include "kit/kernel/StopPoint.h"
 
+// The link's TCP port, on both sides.
+constexpr uint16 NET_PORT = 1777;
+// The socket argument by which the receive loop is told to read the client socket. Negative, so
+// that no real descriptor is ever taken for it.
+constexpr int USE_CLIENT_SOCKET = -999;
+
 class NetView {
 public:
+    // The points at which this side may end a link under one of its threads: a reader that has
+    // read and not yet reported, a thread whose peer answered and whose link is not yet up.
+    enum class RacePoint { BeforeReport, BeforeBringUp };
+    // Called on the link's threads at those points, so that a test can hold a thread there.
+    using RaceSeam = std::function<void(RacePoint)>;
+
     // Takes the messengers to the board and to the main window, and starts listening.
-    NetView(std::unique_ptr<BMessenger> board, std::unique_ptr<BMessenger> main);
+    NetView(std::unique_ptr<BMessenger> board, std::unique_ptr<BMessenger> main,
+            RaceSeam seam = nullptr);
     // Ends any link (the peer is told), stops both threads and starts none.
     ~NetView();
     NetView(const NetView&) = delete;
@@ -90,6 +104,12 @@ private:
     void Flush(int socket);
     void Post(BMessenger* target, uint32 what);
 
+    void Pass(RacePoint point) {
+        if (raceSeam)
+            raceSeam(point);
+    }
+
+    const RaceSeam raceSeam;
     // Written by the dialog with addressBuffer.
     std::string typedAddress;
     bool addressTooLong = false;

@@ -32,6 +32,8 @@ bool WaitForFd(int fd, short events, bigtime_t deadline = B_INFINITE_TIMEOUT);
 short WaitForEvents(int fd, short events, bigtime_t deadline = B_INFINITE_TIMEOUT);
 // Throws ThreadStopped when the calling thread is being stopped.
 void ThrowIfStopping();
+// Whether the calling thread is being stopped, without stopping it.
+bool StopRequested();
 // True for a thread made with spawn_thread: only those wait when a looper's queue is full.
 bool CurrentThreadIsSpawned();
 

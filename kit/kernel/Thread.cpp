@@ -191,8 +191,12 @@ short WaitForEvents(int fd, short events, bigtime_t deadline) {
 }
 
 void ThrowIfStopping() {
-    if (tCurrent && tCurrent->stopping)
+    if (StopRequested())
         throw ThreadStopped{};
+}
+
+bool StopRequested() {
+    return tCurrent && tCurrent->stopping;
 }
 
 bool CurrentThreadIsSpawned() {

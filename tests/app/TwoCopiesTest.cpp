@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/Constants.h"
 #include "app/MainWindow.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
+#include "messages/Messages.h"
 #include "tests/RawPeer.h"
 #include "tests/Sockets.h"
 #include "tests/TestSupport.h"

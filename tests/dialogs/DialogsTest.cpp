@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Constants.h"
+#include "messages/Messages.h"
 #include "app/MainWindow.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"

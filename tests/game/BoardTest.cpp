@@ -48,6 +48,14 @@ TEST(BoardTest, FiveOrMoreInARowWinAndNothingPastTheEdgeCounts) {
         // The mark placed last carries the flag: here it starts the run, then sits inside it.
         {{{5, 6}, {6, 6}, {7, 6}, {8, 6}, {4, 6}}, {PLAYER_X, 4, 6}},
         {{{4, 6}, {5, 6}, {7, 6}, {8, 6}, {6, 6}}, {PLAYER_X, 4, 6}},
+        // Runs along the edges, and the diagonals into and out of each corner.
+        {Line(11, 15, 1, 0), {PLAYER_X, 11, 15}},
+        {Line(15, 11, 0, 1), {PLAYER_X, 15, 11}},
+        {Line(1, 15, 0, -1), {PLAYER_X, 1, 11}},
+        {Line(1, 1, 1, 1), {PLAYER_X, 1, 1}},
+        {Line(11, 11, 1, 1), {PLAYER_X, 11, 11}},
+        {Line(1, 15, 1, -1), {PLAYER_X, 1, 15}},
+        {Line(11, 5, 1, -1), {PLAYER_X, 11, 5}},
         // Fours; the lone marks sit where a run read on past the edge of a flat store goes on.
         {{{12, 7}, {13, 7}, {14, 7}, {15, 7}, {1, 8}}, Winner{}},
         {{{7, 12}, {7, 13}, {7, 14}, {7, 15}, {8, 1}}, Winner{}},

@@ -7,10 +7,10 @@
 #include <string>
 #include <utility>
 
-#include "app/Constants.h"
 #include "app/MainWindow.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
+#include "messages/Messages.h"
 #include "tests/RawPeer.h"
 #include "tests/TestSupport.h"
 
@@ -186,7 +186,8 @@ TEST_F(GameViewTest, RawPeerAndServerTakeTurns) {
     EXPECT_TRUE(At(1, 1, ' '));
     ASSERT_TRUE(ownMove(5, 5));  // the first line the peer gets after the greeting
     // Cells off the board and non-numbers are dropped and keep the turn at the peer.
-    ASSERT_TRUE(peer.Send("PUT 0 5\nPUT 16 1\nPUT a b\n") && peerMove(9, 9) && ownMove(6, 6));
+    ASSERT_TRUE(peer.Send("PUT 0 5\nPUT 16 1\nPUT 5 0\nPUT 1 16\nPUT a b\n") && peerMove(9, 9) &&
+                ownMove(6, 6));
     // Onto an occupied cell: nothing placed, but the turn passes.
     ASSERT_TRUE(peer.Send("PUT 5 5\n") && WaitUntil([] { return ClockIs(kBlue); }));
     EXPECT_TRUE(At(5, 5, 'O'));
@@ -211,12 +212,19 @@ TEST_F(GameViewTest, RawPeerAndServerTakeTurns) {
         return View("status connect").text != "Connected as server" || !inspect::Alerts().empty();
     }));
     EXPECT_TRUE(inspect::Alerts().empty()) << "a move out of turn was applied";
+    // The next peer finds this side listening again, and is greeted.
+    RawPeer next;
+    ASSERT_TRUE(next.Connect());
+    EXPECT_EQ(next.Line(), "CON");
 }
 
 TEST_F(GameViewTest, ClientPlaysXOnlyOnItsTurn) {
     window->Link()->linkState = LINK_CLIENT;
     ASSERT_EQ(BMessenger(window->BoardView()).SendMessage(MSG_NET_GAME_START), B_OK);
+    // X's turn: a move of the peer's is dropped, and the turn stays.
+    Put("5", "5");
     ASSERT_TRUE(Play(2, 2, 'X'));
+    EXPECT_TRUE(At(5, 5, ' '));
     // O's turn: the click is refused.
     ASSERT_TRUE(Click(3, 3));
     PostTurn(PLAYER_X);

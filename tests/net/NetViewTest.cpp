@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/Constants.h"
 #include "kit/application/Looper.h"
 #include "kit/qt/Inspect.h"
+#include "messages/Messages.h"
 #include "net/Protocol.h"
 #include "tests/RawPeer.h"
 #include "tests/Sockets.h"
@@ -41,6 +41,36 @@ int ListenLoops() {
                                      std::getline(std::ifstream(task.path() / "comm"), name);
                                      return name == "Listen loop";
                                  });
+}
+
+// This process's end of the connection whose other end is peer.
+int OtherEnd(int peer) {
+    // The port sits at the same place in the addresses of both families.
+    sockaddr_storage own{}, other{};
+    socklen_t length = sizeof own;
+    getsockname(peer, reinterpret_cast<sockaddr*>(&own), &length);
+    const auto port = [](const sockaddr_storage& address) {
+        return reinterpret_cast<const sockaddr_in*>(&address)->sin_port;
+    };
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename());
+        length = sizeof other;
+        if (fd != peer && getpeername(fd, reinterpret_cast<sockaddr*>(&other), &length) == 0 &&
+            port(other) == port(own))
+            return fd;
+    }
+    return -1;
+}
+
+// Whether a socket of the link probes a peer that went silent: after 30 s, every 10 s, 3 times.
+bool KeepsAlive(int socket) {
+    int on = 0, idle = 0, interval = 0, probes = 0;
+    socklen_t length = sizeof on;
+    getsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, &on, &length);
+    getsockopt(socket, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &length);
+    getsockopt(socket, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &length);
+    getsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &probes, &length);
+    return on && idle == 30 && interval == 10 && probes == 3;
 }
 
 class NetViewTest : public testing::Test {
@@ -74,7 +104,8 @@ protected:
     }
     void MakeLink() {
         auto made = std::make_unique<NetView>(std::make_unique<BMessenger>(&board, looper),
-                                              std::make_unique<BMessenger>(&main, looper));
+                                              std::make_unique<BMessenger>(&main, looper),
+                                              [this](NetView::RacePoint point) { HoldAt(point); });
         std::lock_guard lock(mutex);
         link = std::move(made);
     }
@@ -134,6 +165,19 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return ended->load(); })) << "the Message loop did not end";
         EXPECT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
     }
+
+    // The link's thread that reaches holdPoint waits there until this side begins to stop it,
+    // as when the user acts at that very moment.
+    void HoldAt(NetView::RacePoint point) {
+        if (holdPoint != static_cast<int>(point))
+            return;
+        held = true;
+        const auto deadline = std::chrono::steady_clock::now() + kSlow;
+        while (!kit::StopRequested() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::atomic<int> holdPoint{-1};
+    std::atomic<bool> held{false};
 
     std::mutex mutex;  // guards reports and link
     Strings reports;
@@ -199,6 +243,8 @@ TEST_F(NetViewTest, ConnectsToAListeningPeerAndRefusesWithAnAlertOtherwise) {
     const auto ended = StartAttempt("127.0.0.1");
     RawPeer host(Accept(server, kSlow).Release());
     ASSERT_TRUE(host.Send("CON\nPUT 1 2\n")) << "no connect";
+    ASSERT_TRUE(WaitFor("main:6002"));
+    EXPECT_TRUE(KeepsAlive(OtherEnd(host.Fd()))) << "the connected socket";
     ASSERT_TRUE(WaitFor("board:3001"));
     EXPECT_EQ(Seen({"dialog:", "board:3011", "main:4003", "main:6002", "board:3001"}),
               (Strings{"dialog:4001", "board:3011@4003", "dialog:3011@4003", "main:4003",
@@ -305,27 +351,13 @@ TEST_F(NetViewTest, MovesAndChatsFromTwoThreadsArriveWholeAndQuittingSaysDis) {
     EXPECT_EQ(errno, ECONNREFUSED);
 }
 
-// This process's end of the connection whose other end is peer.
-int OtherEnd(int peer) {
-    sockaddr_in own{}, other{};
-    socklen_t length = sizeof own;
-    getsockname(peer, reinterpret_cast<sockaddr*>(&own), &length);
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        const int fd = std::stoi(entry.path().filename());
-        length = sizeof other;
-        if (fd != peer && getpeername(fd, reinterpret_cast<sockaddr*>(&other), &length) == 0 &&
-            other.sin_port == own.sin_port)
-            return fd;
-    }
-    return -1;
-}
-
 // A peer that stops reading: sends never wait, and once it reads again every byte arrives whole
 // and in order. One that leaves more than kMaxUnsent unread is gone, as if it had said "DIS".
 TEST_F(NetViewTest, APeerThatReadsSlowlyGetsEveryByteInOrderOrIsDroppedWhenTooFarBehind) {
     RawPeer peer;
     ASSERT_TRUE(peer.Connect());
     ASSERT_TRUE(WaitFor("main:6002"));
+    EXPECT_TRUE(KeepsAlive(OtherEnd(peer.Fd()))) << "the accepted socket";
     // Small buffers on both ends, so that what the peer leaves unread waits in the link.
     const int small = 32 * 1024;
     setsockopt(peer.Fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
@@ -454,4 +486,40 @@ TEST_F(NetViewTest, ConnectsToIPv6AddressesAndToEveryAddressOfAName) {
     ExpectRefused("fe80::1%lo", {"dialog:4001", "dialog:3012"});
     for (const char* address : {"::1 junk", "[::1", "::1]:1777", "no.such.name.test"})
         ExpectRefused(address, {"dialog:3012"});
+}
+
+// This side ends a link while its reader holds a move it has read: the move is not reported.
+TEST_F(NetViewTest, AReaderWhoseLinkThisSideEndedReportsNothingMore) {
+    holdPoint = static_cast<int>(NetView::RacePoint::BeforeReport);
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && WaitFor("main:6002"));
+    ASSERT_TRUE(peer.Send("PUT 8 3\n"));
+    ASSERT_TRUE(WaitUntil([&] { return held.load(); }));
+    holdPoint = -1;
+    // As the board ends a game.
+    std::thread([&] {
+        link->DisConnect(true, false);
+        link->DisListen(true, true);
+    }).join();
+    ASSERT_TRUE(Sync());
+    EXPECT_EQ(Seen({"board:3001"}), Strings{});
+}
+
+// The peer answers just as the user presses "Cancel": the link does not come up.
+TEST_F(NetViewTest, AConnectThatCompletesAfterCancelDoesNotBringTheLinkUp) {
+    ASSERT_TRUE(WaitFor("main:4004"));
+    link->DisListen(true, false);
+    Socket server = Listen();
+    ASSERT_GE(server.fd, 0);
+    holdPoint = static_cast<int>(NetView::RacePoint::BeforeBringUp);
+    const auto ended = StartAttempt("127.0.0.1");
+    RawPeer host(Accept(server, kSlow).Release());
+    ASSERT_TRUE(WaitUntil([&] { return held.load(); }));
+    holdPoint = -1;
+    std::thread([&] { link->DisConnect(true, true); }).join();
+    EXPECT_TRUE(WaitUntil([&] { return ended->load(); }));
+    ASSERT_TRUE(host.ReadUntilClosed()) << "the connection was kept";
+    ASSERT_TRUE(Sync());
+    EXPECT_EQ(link->linkState, LINK_NOT_CONNECTED);
+    EXPECT_EQ(Seen({"dialog:3011", "board:3011", "main:6002"}), Strings{});
 }

@@ -1,0 +1,55 @@
+// The messages the program's objects exchange: every what code and field name, and the link
+// states that double as codes. Plain C++, shared by the link, the board, the dialogs and the main
+// window.
+#pragma once
+
+#include <cstdint>
+
+// Network game events, to the board (and to the connect dialog).
+constexpr uint32_t MSG_NET_PUT = 3001;         // "par1", "par2": the peer's move
+constexpr uint32_t MSG_NET_GAME_START = 3011;  // a link is up
+constexpr uint32_t MSG_NET_GAME_END = 3012;    // the link was not made, or the peer left
+
+// The link's states: stored in linkState (except LINK_LISTENING and LINK_PORT_IN_USE) and
+// reported to the main window under the same code.
+constexpr int32_t LINK_NOT_CONNECTED = 4001;
+constexpr int32_t LINK_SERVER = 4002;
+constexpr int32_t LINK_CLIENT = 4003;
+constexpr int32_t LINK_LISTENING = 4004;
+// The port cannot be bound, and the listen loop tries again.
+constexpr int32_t LINK_PORT_IN_USE = 4005;
+
+// Scores, to the main window.
+constexpr uint32_t MSG_X_WON = 5001;
+constexpr uint32_t MSG_O_WON = 5002;
+constexpr uint32_t MSG_RESET_SCORE = 5003;
+
+// Link, chat and turn notices, to the main window.
+constexpr uint32_t MSG_CHAT_RECEIVED = 6001;  // "msg": the received text
+constexpr uint32_t MSG_LINK_UP = 6002;
+constexpr uint32_t MSG_LINK_DOWN = 6003;
+constexpr uint32_t MSG_TURN = 6004;  // "player" (int8): whose turn it now is
+// "msg": more text of the chat received last, from a later read; to the main window and on to
+// the read window that shows that chat.
+constexpr uint32_t MSG_CHAT_CONTINUED = 6005;
+
+// Menu commands and the timer tick. MSG_NEW_LOCAL_GAME and MSG_SEND_CHAT share a code; each goes
+// only to its own window.
+constexpr uint32_t MSG_NEW_LOCAL_GAME = 10001;
+constexpr uint32_t MSG_SEND_CHAT = 10001;
+constexpr uint32_t MSG_CONNECT = 10002;
+constexpr uint32_t MSG_DISCONNECT = 10003;
+constexpr uint32_t MSG_QUIT = 10004;
+constexpr uint32_t MSG_SEND_MESSAGE = 10010;
+constexpr uint32_t MSG_MY_ADDRESSES = 10011;
+constexpr uint32_t MSG_ABOUT = 10021;
+constexpr uint32_t MSG_TICK = 10041;
+
+// The connect dialog's button.
+constexpr uint32_t MSG_CONNECT_BUTTON = 12345;
+
+// Field names.
+constexpr const char* FIELD_PAR1 = "par1";
+constexpr const char* FIELD_PAR2 = "par2";
+constexpr const char* FIELD_PLAYER = "player";
+constexpr const char* FIELD_MSG = "msg";
