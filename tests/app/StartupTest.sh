@@ -4,7 +4,7 @@
 set -u
 program=$1
 log=$(mktemp)
-trap 'kill $server $pid 2>/dev/null; rm -f "$log"' EXIT
+trap 'kill ${server:-} ${pid:-} 2>/dev/null; rm -f "$log" "${number:-}"' EXIT
 
 # Waits up to $1 tenths of a second for the command after it to succeed.
 within() {
@@ -17,12 +17,15 @@ within() {
     done
 }
 
-display=:$(( ($$ % 500) + 100 ))
-Xvfb "$display" -screen 0 800x700x24 -nolisten tcp >"$log" 2>&1 &
+# The server picks a free display itself and writes its number once it is ready.
+number=$(mktemp)
+Xvfb -displayfd 3 -screen 0 800x700x24 -nolisten tcp 3>"$number" >"$log" 2>&1 &
 server=$!
-export DISPLAY=$display
+within 100 test -s "$number" || { echo "Xvfb did not start"; cat "$log"; exit 1; }
+export DISPLAY=:$(cat "$number")
+rm -f "$number"
 unset QT_QPA_PLATFORM
-within 100 xwininfo -root || { echo "Xvfb did not start"; cat "$log"; exit 1; }
+within 100 xwininfo -root || { echo "Xvfb does not answer"; cat "$log"; exit 1; }
 
 "$program" &
 pid=$!
