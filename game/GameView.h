@@ -44,10 +44,6 @@ public:
     // or draw announcement. What Draw drew stays; the pass adds what changed since.
     void DrawGame(bool checkWin);
 
-    int Turn() const { return turn; }
-    int32 Mode() const { return mode; }
-    const Board& Cells() const { return board; }
-
     // The link, set by the main window before it shows; null once the link is gone.
     NetView* netView = nullptr;
 

@@ -274,31 +274,6 @@ TEST_F(NetViewTest, ConnectsToAListeningPeerAndRefusesWithAnAlertOtherwise) {
     ExpectRefused("127.0.0.1", {"dialog:4001", "dialog:3012"});
 }
 
-TEST_F(NetViewTest, DisConnectStopsAnAttemptThatNeverAnswers) {
-    ASSERT_TRUE(WaitFor("main:4004"));
-    link->DisListen(true, false);
-    auto full = std::make_unique<FullListener>();
-    ASSERT_TRUE(full->full) << "queue not full: " << strerror(errno);
-    const auto ended = StartAttempt("127.0.0.1");
-    ASSERT_TRUE(WaitFor("dialog:4001"));
-    ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 1; })) << "no hanging connect";
-
-    const auto start = std::chrono::steady_clock::now();
-    link->DisConnect(true, true);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "hang";
-    EXPECT_TRUE(WaitUntil([&] { return ended->load(); })) << "the Message loop did not end";
-    ASSERT_TRUE(Sync());
-    EXPECT_EQ(Seen({"dialog:"}), Strings{"dialog:4001"});
-    EXPECT_TRUE(WaitUntil([] { return ConnectsInFlight() == 0; })) << "attempt not given up";
-
-    // The listen loop restarted above may have found the port taken: start it anew.
-    full.reset();
-    link->DisListen(true, true);
-    RawPeer peer;
-    ASSERT_TRUE(peer.Connect());
-    EXPECT_EQ(peer.Line(), "CON");
-}
-
 TEST_F(NetViewTest, MovesAndChatsFromTwoThreadsArriveWholeAndQuittingSaysDis) {
     constexpr int kMoves = 200, kChats = 20;
     const std::string chat = "MSG " + std::string(800, 'a');
