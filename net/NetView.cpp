@@ -210,7 +210,7 @@ bool NetView::BringUp(Side side, int socket) {
     peerStalled = false;
     if (side == Side::Server)
         Queue(socket, protocol::Greeting());
-    linkState = side == Side::Client ? LINK_CLIENT : LINK_SERVER;
+    SetState(side == Side::Client ? LINK_CLIENT : LINK_SERVER);
     return true;
 }
 
@@ -343,6 +343,7 @@ void NetView::ReadLink(int socket) {
 }
 
 void NetView::Queue(int socket, std::string_view bytes) {
+    KIT_CHECK(linkLock.HeldByCaller());
     if (socket < 0)
         return;
     if (unsent.empty()) {
@@ -360,6 +361,7 @@ void NetView::Queue(int socket, std::string_view bytes) {
 }
 
 void NetView::Flush(int socket) {
+    KIT_CHECK(linkLock.HeldByCaller());
     while (!unsent.empty()) {
         const ssize_t sent = kit::send(socket, unsent.data(), unsent.size(), MSG_DONTWAIT);
         if (sent <= 0)
@@ -408,7 +410,7 @@ void NetView::EndLink(Side side, bool stopThread, bool restartListen) {
             peerStalled = false;
             reader.reset();
         }
-        linkState = LINK_NOT_CONNECTED;
+        SetState(LINK_NOT_CONNECTED);
         socket = std::exchange(ownSocket, -1);
         if (stopThread)
             thread = std::exchange(ownThread, -1);

@@ -15,10 +15,10 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "kit/application/Messenger.h"
+#include "kit/kernel/Checks.h"
 #include "kit/kernel/StopPoint.h"
 
 // The link's TCP port, on both sides.
@@ -114,7 +114,13 @@ private:
     std::string typedAddress;
     bool addressTooLong = false;
 
-    std::mutex linkLock;  // guards the fields below and every change of linkState
+    // Under linkLock: the link's new state.
+    void SetState(int32 state) {
+        KIT_CHECK(linkLock.HeldByCaller());
+        linkState = state;
+    }
+
+    kit::CheckedMutex linkLock;  // guards the fields below and every change of linkState
     int clientSocket = -1;
     int serverSocket = -1;
     thread_id msgThread = -1;

@@ -7,12 +7,15 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
 
+#include "kit/kernel/Checks.h"
 #include "kit/kernel/OS.h"
 #include "kit/kernel/StopPoint.h"
 
@@ -209,6 +212,11 @@ thread_id SpawnToolkitThread(thread_func func, const char* name, void* data) {
     thread_id id = Register(record);
     std::thread(RunThread, record).detach();
     return id;
+}
+
+void ContractBroken(const char* what, const char* file, int line) {
+    std::fprintf(stderr, "%s:%d: threading contract broken: %s\n", file, line, what);
+    std::abort();
 }
 
 }  // namespace kit
