@@ -1,5 +1,6 @@
 // BApplication: the program's one application object, made on the main thread, which becomes
-// the GUI thread. Its queue is served by the GUI event loop that Run runs. B_QUIT_REQUESTED
+// the GUI thread. Its queue is served by the GUI event loop that Run runs, and its runners by a
+// timer of that loop. B_QUIT_REQUESTED
 // asks every window to quit (each on its own thread); Run returns when the last window has gone.
 // SIGINT, SIGTERM and SIGHUP arrive as B_QUIT_REQUESTED. PostMessage and the window registry are
 // safe from any thread.

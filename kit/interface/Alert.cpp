@@ -1,5 +1,6 @@
 #include "kit/interface/Alert.h"
 
+#include "kit/application/Port.h"
 #include "kit/interface/Window.h"
 
 BAlert::BAlert(const char* title, const char* text, const char* button0, const char* button1,
@@ -32,7 +33,22 @@ int32 BAlert::Go() {
         kit::qt::PeerId peer;
         ~BoxCloser() { kit::qt::DestroyPeer(peer); }
     } closer{peer};
+    // Messages for this thread's looper wait meanwhile, and its runners' ones go on arriving.
+    std::shared_ptr<kit::Port> port;
+    if (BLooper* looper = BLooper::LooperForThread())
+        port = looper->Port();
+    struct Parked {
+        kit::Port* port;
+        explicit Parked(kit::Port* port) : port(port) {
+            if (port != nullptr)
+                port->SetOwnerParked(true);
+        }
+        ~Parked() {
+            if (port != nullptr)
+                port->SetOwnerParked(false);
+        }
+    } parked{port.get()};
     while (outcome->Pressed() < 0)
-        kit::ParkUntil();
+        kit::ParkUntil(port ? port->QueueDueTimers() : B_INFINITE_TIMEOUT);
     return outcome->Pressed();
 }

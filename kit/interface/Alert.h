@@ -2,7 +2,7 @@
 // calling thread until a button is pressed, then deletes the alert and returns the button's
 // index. Go may be called from any thread but the GUI thread (there it returns -1 at once); the
 // wait is a stop point: a thread stopped meanwhile closes the box as it unwinds. Messages for the
-// caller's looper wait while it blocks.
+// caller's looper wait while it blocks, and its runners' messages go on joining them.
 #pragma once
 
 #include <memory>

@@ -34,6 +34,9 @@ void EndGui();
 bool IsGuiThread();
 // Runs command on the GUI thread, after every command queued before it.
 void Post(std::function<void()> command);
+// Runs wake on the GUI thread once, at deadline (system_time) or a little after; a later call
+// replaces an earlier one, and B_INFINITE_TIMEOUT cancels it. GUI thread only.
+void SetGuiAlarm(bigtime_t deadline, std::function<void()> wake);
 // SIGINT, SIGTERM and SIGHUP become B_QUIT_REQUESTED to target.
 void InstallQuitSignals(BMessenger target);
 
