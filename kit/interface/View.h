@@ -4,8 +4,8 @@
 // that, on the thread that builds it.
 //
 // Drawing: a view with B_WILL_DRAW paints, once in a window, into a backing image the size of its
-// bounds; after each message the window handles, changed images are shown. Invalidate queues one
-// redraw (several coalesce) that clears the image to white and calls Draw.
+// bounds; after each message the window handles, the part of each image that changed is shown.
+// Invalidate queues one redraw (several coalesce) that clears the image to white and calls Draw.
 #pragma once
 
 #include <memory>

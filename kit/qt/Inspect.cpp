@@ -240,4 +240,24 @@ std::optional<rgb_color> Pixel(const std::string& window, const std::string& vie
     return ToRgb(canvas->Image().pixelColor(x, y));
 }
 
+std::vector<rgb_color> Pixels(const std::string& window, const std::string& view) {
+    std::vector<rgb_color> pixels;
+    auto* canvas = qobject_cast<CanvasPeer*>(FindView(window, view));
+    if (canvas == nullptr)
+        return pixels;
+    const QImage& image = canvas->Image();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            pixels.push_back(ToRgb(image.pixelColor(x, y)));
+    }
+    return pixels;
+}
+
+std::optional<Traffic> CanvasTraffic(const std::string& window, const std::string& view) {
+    auto* canvas = qobject_cast<CanvasPeer*>(FindView(window, view));
+    if (canvas == nullptr)
+        return std::nullopt;
+    return Traffic{canvas->Pieces(), canvas->Bytes()};
+}
+
 }  // namespace kit::qt::inspect

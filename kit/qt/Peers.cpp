@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -70,17 +71,26 @@ void WindowPeer::closeEvent(QCloseEvent* event) {
     fMessenger.SendMessage(B_QUIT_REQUESTED);
 }
 
-CanvasPeer::CanvasPeer(QWidget* parent, BMessenger target)
-    : QWidget(parent), fTarget(std::move(target)) {}
-
-void CanvasPeer::Show(QImage image) {
-    fImage = std::move(image);
-    update();
+CanvasPeer::CanvasPeer(QWidget* parent, QSize size, BMessenger target)
+    : QWidget(parent), fTarget(std::move(target)), fImage(size, QImage::Format_RGB32) {
+    // As white as the view's own image starts.
+    fImage.fill(Qt::white);
 }
 
-void CanvasPeer::paintEvent(QPaintEvent*) {
+void CanvasPeer::Paint(QPoint at, const QImage& piece) {
+    {
+        QPainter painter(&fImage);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(at, piece);
+    }
+    ++fPieces;
+    fBytes += piece.sizeInBytes();
+    update(QRect(at, piece.size()));
+}
+
+void CanvasPeer::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(0, 0, fImage);
+    painter.drawImage(event->rect().topLeft(), fImage, event->rect());
 }
 
 void CanvasPeer::mousePressEvent(QMouseEvent* event) {
@@ -124,7 +134,8 @@ void ShowWindow(PeerId id) {
 void CreateCanvasView(PeerId id, ViewSpec description, BMessenger target) {
     Post([id, description = std::move(description), target = std::move(target)] {
         if (QWidget* parent = ParentWidget(description.parent))
-            Place(new CanvasPeer(parent, target), id, description);
+            Place(new CanvasPeer(parent, ToQRect(description.frame).size(), target), id,
+                  description);
     });
 }
 
