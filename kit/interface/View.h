@@ -73,6 +73,7 @@ public:
 protected:
     // Makes the view's peer widget; the default shows the backing image.
     virtual void CreatePeer(const kit::qt::ViewSpec& description);
+    // Called when the high colour has become a different one.
     virtual void HighColorChanged() {}
     // False for views whose peer draws them (text, controls, menus).
     virtual bool UsesBackingImage() const { return true; }

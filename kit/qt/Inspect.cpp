@@ -49,10 +49,10 @@ ViewInfo Describe(QWidget* widget, QWidget* window) {
     info.focused = focus != nullptr && (focus == widget || widget->isAncestorOf(focus));
     if (qobject_cast<CanvasPeer*>(widget)) {
         info.kind = "canvas";
-    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    } else if (auto* label = qobject_cast<LabelPeer*>(widget)) {
         info.kind = "label";
-        info.text = Std(label->text());
-        info.color = ToRgb(label->palette().color(QPalette::WindowText));
+        info.text = Std(label->Text());
+        info.color = ToRgb(label->Color());
     } else if (auto* line = qobject_cast<LineEditPeer*>(widget)) {
         info.kind = "textcontrol";
         info.text = Std(line->Edit()->text());

@@ -23,12 +23,6 @@ QColor ToQColor(rgb_color color) {
     return QColor(color.red, color.green, color.blue);
 }
 
-void SetTextColor(QLabel* label, rgb_color color) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, ToQColor(color));
-    label->setPalette(palette);
-}
-
 // A rectangle with inclusive edges as Qt's.
 QRect ToQRect(BRect frame) {
     return QRect(static_cast<int>(frame.left), static_cast<int>(frame.top),
@@ -139,30 +133,45 @@ void CreateCanvasView(PeerId id, ViewSpec description, BMessenger target) {
     });
 }
 
+LabelPeer::LabelPeer(QWidget* parent, const std::string& text, rgb_color color)
+    : QWidget(parent), fText(QString::fromStdString(text)), fColor(ToQColor(color)) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void LabelPeer::SetText(const std::string& text) {
+    fText = QString::fromStdString(text);
+    update();
+}
+
+void LabelPeer::SetColor(rgb_color color) {
+    fColor = ToQColor(color);
+    update();
+}
+
+void LabelPeer::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(fColor);
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, fText);
+}
+
 void CreateLabel(PeerId id, ViewSpec description, std::string text, rgb_color color) {
     Post([id, description = std::move(description), text = std::move(text), color] {
-        QWidget* parent = ParentWidget(description.parent);
-        if (parent == nullptr)
-            return;
-        auto* label = new QLabel(QString::fromStdString(text), parent);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        SetTextColor(label, color);
-        Place(label, id, description);
+        if (QWidget* parent = ParentWidget(description.parent))
+            Place(new LabelPeer(parent, text, color), id, description);
     });
 }
 
 void SetLabelText(PeerId id, std::string text) {
     Post([id, text = std::move(text)] {
-        if (auto* label = FindPeer<QLabel>(id))
-            label->setText(QString::fromStdString(text));
+        if (auto* label = FindPeer<LabelPeer>(id))
+            label->SetText(text);
     });
 }
 
 void SetLabelColor(PeerId id, rgb_color color) {
     Post([id, color] {
-        if (auto* label = FindPeer<QLabel>(id))
-            SetTextColor(label, color);
+        if (auto* label = FindPeer<LabelPeer>(id))
+            label->SetColor(color);
     });
 }
 

@@ -48,6 +48,26 @@ private:
     int64 fBytes = 0;
 };
 
+// A string view: one line of text in its colour, without a background of its own; mouse presses
+// pass through to what lies under it. A new text only repaints it (a QLabel would also lay itself
+// out again and post events about it, every second the move clock ticks).
+class LabelPeer : public QWidget {
+    Q_OBJECT
+public:
+    LabelPeer(QWidget* parent, const std::string& text, rgb_color color);
+    void SetText(const std::string& text);
+    void SetColor(rgb_color color);
+    const QString& Text() const { return fText; }
+    const QColor& Color() const { return fColor; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString fText;
+    QColor fColor;
+};
+
 // A text control: a label left of the divider and a line entry.
 class LineEditPeer : public QWidget {
     Q_OBJECT
