@@ -1,5 +1,7 @@
 #include "kit/application/Port.h"
 
+#include "kit/kernel/WaitWord.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -88,16 +90,21 @@ Port::Wake Port::TakeWakeLocked(bool forTimer) {
     Wake wake;
     // Once woken, the owner looks at everything: later pushes need not wake it again. A busy
     // owner is not woken at all.
-    if (std::exchange(fOwnerWaiting, false) || (forTimer && fOwnerParked))
-        wake.owner = fOwnerThread;
+    wake.waiting = std::exchange(fOwnerWaiting, false);
+    if (forTimer && fOwnerParked)
+        wake.parked = fOwnerThread;
     if (fWakeHook)
         wake.hook = fWakeHook;
     return wake;
 }
 
 void Port::DoWake(Wake& wake) {
-    if (wake.owner)
-        Unpark(wake.owner);
+    if (wake.waiting) {
+        fWakeups.fetch_add(1);
+        WakeAll(fWakeups);
+    }
+    if (wake.parked)
+        Unpark(wake.parked);
     if (wake.hook)
         wake.hook();
 }
@@ -120,11 +127,13 @@ bool Port::WaitAndTake(std::vector<Envelope>& batch) {
         const bigtime_t next = QueueDueTimersLocked();
         if (!fQueue.empty())
             break;
-        // Parking rather than a condition variable: a wake-up for a due timer takes one system
-        // call, and the mutex is not left marked as contended.
+        // A futex rather than a condition variable: one system call to sleep, one to be woken,
+        // and the mutex is not left marked as contended. A wake-up between here and the sleep
+        // changes the word, so the sleep returns at once.
+        const uint32 seen = fWakeups.load();
         fOwnerWaiting = true;
         lock.unlock();
-        ParkUntil(next);
+        WaitWhileEqual(fWakeups, seen, next);
         lock.lock();
         fOwnerWaiting = false;
     }
@@ -150,11 +159,12 @@ void Port::Close() {
     timers.swap(fTimers);
     std::vector<ThreadHandle> blocked;
     blocked.swap(fBlockedSenders);
-    if (fOwnerWaiting)
-        blocked.push_back(fOwnerThread);
+    Wake wake = TakeWakeLocked(false);
+    wake.hook = nullptr;
     lock.unlock();
-    for (const ThreadHandle& thread : blocked)
-        Unpark(thread);
+    DoWake(wake);
+    for (const ThreadHandle& sender : blocked)
+        Unpark(sender);
 }
 
 bool Port::IsOpen() const {

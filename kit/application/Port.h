@@ -10,6 +10,7 @@
 // timers. All calls are safe from any thread.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -54,8 +55,7 @@ public:
     // The messages waiting in the queue.
     size_t Queued() const;
 
-    // The calling thread drains this port from now on. It never waits for room in its own queue,
-    // and it waits for messages by parking (StopPoint.h).
+    // The calling thread drains this port from now on. It never waits for room in its own queue.
     void SetOwner();
     // Called outside the mutex whenever the owner has to look at the port: after a push into an
     // empty queue and after a new timer (for a port served by an event loop instead of a thread).
@@ -71,13 +71,14 @@ private:
     };
     // How to wake the owner, decided under the mutex and done after it.
     struct Wake {
-        ThreadHandle owner;  // to unpark
+        bool waiting = false;  // from WaitAndTake
+        ThreadHandle parked;   // from an alert
         std::function<void()> hook;
     };
 
     bigtime_t QueueDueTimersLocked();
     Wake TakeWakeLocked(bool forTimer);
-    static void DoWake(Wake& wake);
+    void DoWake(Wake& wake);
     void ReleaseBlockedSenders(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex fMutex;  // guards everything below
@@ -88,9 +89,11 @@ private:
     bool fClosed = false;
     thread_id fOwner = -1;
     ThreadHandle fOwnerThread;
-    bool fOwnerWaiting = false;  // parked in WaitAndTake: any push or timer wakes it
+    bool fOwnerWaiting = false;  // sleeps in WaitAndTake: any push or timer wakes it
     bool fOwnerParked = false;   // parked elsewhere (an alert): a new timer wakes it
     std::function<void()> fWakeHook;
+    // What the owner sleeps on in WaitAndTake; bumped to wake it. Outside the mutex.
+    std::atomic<uint32> fWakeups{0};
 };
 
 }  // namespace kit
