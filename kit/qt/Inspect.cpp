@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTimer>
 
 #include "kit/qt/Peers.h"
 #include "kit/qt/Registry.h"
@@ -73,7 +74,12 @@ ViewInfo Describe(QWidget* widget, QWidget* window) {
 }  // namespace
 
 void ProcessEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    // Qt's timed processEvents never waits, so a test waiting with it would spin; a timer bounds
+    // this wait instead.
+    QTimer bound;
+    bound.setSingleShot(true);
+    bound.start(5);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
