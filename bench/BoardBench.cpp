@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QMouseEvent>
 #include <QTimer>
 #include <cstdlib>
@@ -142,11 +143,9 @@ void BM_MainWindowIdleForAMarksSecond(benchmark::State& state) {
     ProcessCounters counters;
     counters.Start();
     for (auto _ : state) {
-        const bigtime_t end = system_time() + 1000000;
-        QTimer second;
-        second.setSingleShot(true);
-        second.start(1000);
-        Pump([&] { return system_time() >= end; });
+        QEventLoop second;
+        QTimer::singleShot(1000, Qt::PreciseTimer, &second, &QEventLoop::quit);
+        second.exec();
     }
     counters.Stop(state);
     CloseMainWindow();
