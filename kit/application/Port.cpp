@@ -1,9 +1,9 @@
 #include "kit/application/Port.h"
 
-#include "kit/kernel/WaitWord.h"
-
 #include <algorithm>
 #include <utility>
+
+#include "kit/kernel/WaitWord.h"
 
 namespace kit {
 
