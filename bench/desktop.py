@@ -2,17 +2,18 @@
 """Quillet on an X display beside a bare Qt window, measured in the same run.
 
 Start-up: the time from starting a program to its window being mapped, as an X client watching
-the root window sees it, the median of several starts of each, alternating. Idle: both
-programs left running side by side (Quillet listening on port 1777, no peer) for a while after
-they settled; per thread, the wake-ups (voluntary and involuntary context switches, from
+the root window sees it; the median of several starts of each, taken in turns. Idle: each
+program left running alone (Quillet listening on port 1777, no peer) for a while after it
+settled; per thread, the wake-ups (voluntary and involuntary context switches, from
 /proc/<pid>/task/<tid>/status) and the CPU time (from /proc/<pid>/task/<tid>/schedstat, in
 nanoseconds; the clock ticks of .../stat are too coarse for a few milliseconds a minute). Peak
-memory: VmHWM of /proc/<pid>/status at the end of the idle period.
+memory: VmHWM of /proc/<pid>/status at the end of its idle time.
 
-The whole run happens in a network namespace of its own (with its own Xvfb), so port 1777 is
-free and nothing else on the machine is disturbed. Needs Xvfb.
+The floor is bench/BareWindow.cpp: the main window's content made the bare Qt way, with
+nothing ticking. The whole run happens in a network namespace of its own, with an Xvfb of its
+own, so port 1777 is free and nothing else on the machine is disturbed. Needs Xvfb.
 
-    python3 bench/desktop.py [--build build] [--seconds 30] [--starts 10] [--also other/quillet]
+    python3 bench/desktop.py [--build build] [--seconds 30] [--starts 20] [--also other/quillet]
 """
 import argparse
 import ctypes
@@ -112,23 +113,26 @@ def stop(process):
 
 
 def threads(pid):
-    """{tid: (name, context switches, CPU nanoseconds)} of a running process."""
+    """{tid: (name, voluntary switches, involuntary switches, CPU ns)} of a running process."""
     found = {}
     for tid in os.listdir("/proc/%d/task" % pid):
         base = "/proc/%d/task/%s/" % (pid, tid)
         try:
             with open(base + "comm") as comm:
                 name = comm.read().strip()
-            switches = 0
+            switches = {}
             with open(base + "status") as status:
                 for line in status:
-                    if line.split(":")[0].endswith("ctxt_switches"):
-                        switches += int(line.split()[-1])
+                    key, _, value = line.partition(":")
+                    if key.endswith("ctxt_switches"):
+                        switches[key] = int(value)
             with open(base + "schedstat") as schedstat:
                 cpu = int(schedstat.read().split()[0])
         except FileNotFoundError:
             continue  # the thread ended meanwhile
-        found[int(tid)] = ("main" if int(tid) == pid else name, switches, cpu)
+        found[int(tid)] = ("main" if int(tid) == pid else name,
+                           switches["voluntary_ctxt_switches"],
+                           switches["nonvoluntary_ctxt_switches"], cpu)
     return found
 
 
@@ -140,15 +144,16 @@ def peak_kib(pid):
     return 0
 
 
-def idle_rows(pid, before, after, seconds):
-    """Rows (thread, wake-ups a second, CPU ms a minute) for the threads alive throughout."""
+def idle_rows(before, after, seconds):
+    """(thread, voluntary and involuntary wake-ups a second, CPU ms a minute) for the threads
+    alive throughout."""
     rows = []
-    for tid, (name, switches, cpu) in sorted(after.items()):
+    for tid, (name, voluntary, involuntary, cpu) in sorted(after.items()):
         if tid not in before:
             continue
-        _, switches0, cpu0 = before[tid]
-        rows.append(("%s (%d)" % (name, tid), (switches - switches0) / seconds,
-                     (cpu - cpu0) / 1e6 * 60 / seconds))
+        _, voluntary0, involuntary0, cpu0 = before[tid]
+        rows.append(("%s (%d)" % (name, tid), (voluntary - voluntary0) / seconds,
+                     (involuntary - involuntary0) / seconds, (cpu - cpu0) / 1e6 * 60 / seconds))
     return rows
 
 
@@ -157,7 +162,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default="build")
     parser.add_argument("--seconds", type=float, default=30)
-    parser.add_argument("--starts", type=int, default=10)
+    parser.add_argument("--starts", type=int, default=20)
     parser.add_argument("--settle", type=float, default=5)
     parser.add_argument("--also", action="append", default=[], metavar="QUILLET",
                         help="another build of the program to measure in the same run")
@@ -175,33 +180,37 @@ def main():
                 startup[name].append(seconds)
                 time.sleep(0.3)  # let it finish drawing before it is ended
                 stop(process)
-        running = [(name,) + display.start_and_wait_mapped(command)[:1]
-                   for name, command in programs]
-        time.sleep(options.settle)
-        before = {name: threads(process.pid) for name, process in running}
-        time.sleep(options.seconds)
-        after = {name: threads(process.pid) for name, process in running}
-        peaks = {name: peak_kib(process.pid) for name, process in running}
-        for _, process in running:
+        # One program at a time, so that none is disturbed by another's clock.
+        idle = {}
+        for name, command in programs:
+            process = display.start_and_wait_mapped(command)[0]
+            time.sleep(options.settle)
+            before = threads(process.pid)
+            time.sleep(options.seconds)
+            idle[name] = (idle_rows(before, threads(process.pid), options.seconds),
+                          peak_kib(process.pid))
             stop(process)
     finally:
         display.close()
 
-    print("Idle for %g s after %g s to settle: wake-ups a second and CPU ms a minute per thread"
-          % (options.seconds, options.settle))
-    for name, process in running:
-        rows = idle_rows(process.pid, before[name], after[name], options.seconds)
-        print("  %-34s %8.2f /s %8.1f ms/min" % (name + ", all threads",
-                                                 sum(r[1] for r in rows), sum(r[2] for r in rows)))
-        for thread, wakeups, cpu in rows:
-            print("    %-32s %8.2f /s %8.1f ms/min" % (thread, wakeups, cpu))
+    print("Idle for %g s after %g s to settle, per thread: wake-ups a second (voluntary + "
+          "involuntary) and CPU ms a minute" % (options.seconds, options.settle))
+    for name, (rows, _) in idle.items():
+        voluntary = sum(row[1] for row in rows)
+        involuntary = sum(row[2] for row in rows)
+        print("  %-40s %5.2f /s (%.2f + %.2f) %6.1f ms/min"
+              % (name + ", all threads", voluntary + involuntary, voluntary, involuntary,
+                 sum(row[3] for row in rows)))
+        for thread, voluntary, involuntary, cpu in rows:
+            print("    %-38s %5.2f /s (%.2f + %.2f) %6.1f ms/min"
+                  % (thread, voluntary + involuntary, voluntary, involuntary, cpu))
     floor = programs[0][0]
     medians = {name: statistics.median(times) * 1000 for name, times in startup.items()}
     print("Start-up to the window mapped (median of %d) and peak memory (VmHWM):" % options.starts)
     for name, _ in programs:
-        print("  %-34s %7.1f ms (%.2fx) %8d KiB (%.2fx)"
-              % (name, medians[name], medians[name] / medians[floor], peaks[name],
-                 peaks[name] / peaks[floor]))
+        print("  %-40s %7.1f ms (%.2fx) %8d KiB (%.2fx)"
+              % (name, medians[name], medians[name] / medians[floor], idle[name][1],
+                 idle[name][1] / idle[floor][1]))
 
 
 if __name__ == "__main__":
