@@ -1,7 +1,9 @@
-// One move's round trip between two links over loopback (client sends "PUT", the server's board
-// answers with its own "PUT"), beside a bare TCP ping-pong of the same bytes on the same
-// loopback, measured in the same run. Needs port 1777: run it in a network namespace of its own,
-// for example `unshare -rn sh -c 'ip link set lo up; build/bench/link_bench'`.
+// One move's round trip between two links over loopback (the client's board sends "PUT", the
+// server's board answers with its own "PUT", and the client's board gets it), beside a bare TCP
+// ping-pong of the same bytes on the same loopback, measured in the same run, each with the system
+// calls, heap allocations and context switches of the whole process per round trip (Counters.h).
+// Needs port 1777: run it in a network namespace of its own, for example `unshare -rn sh -c 'ip
+// link set lo up; build/bench/link_bench'`.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -9,30 +11,37 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
 #include <thread>
 
-#include "messages/Messages.h"
+#include "bench/Counters.h"
 #include "kit/application/Looper.h"
+#include "messages/Messages.h"
 #include "net/NetView.h"
 
 namespace {
 
-// Stands in for a board or a main window: counts the codes it is sent and wakes a waiter.
+// Stands in for a board or a main window: counts the codes it is sent and wakes a waiter. A
+// board with a link to answer on answers each move with one of its own; the client's board does
+// so only while a rally lasts, and then tells the benchmark's thread.
 class Counter : public BLooper {
 public:
     void MessageReceived(BMessage* message) override {
-        if (message->what == MSG_NET_PUT && answer != nullptr)
-            answer->SendMessage("PUT 8 4\n");
+        if (message->what == MSG_NET_PUT && answer != nullptr) {
+            if (rallyLeft < 0 || --rallyLeft > 0) {
+                answer->SendMessage(rallyLeft < 0 ? "PUT 8 4\n" : "PUT 8 3\n");
+            } else {
+                ++rallies;
+                rallies.notify_all();
+            }
+            return;
+        }
         std::lock_guard lock(mutex);
         ++counts[message->what];
         changed.notify_all();
-    }
-    int64 Count(uint32 what) {
-        std::lock_guard lock(mutex);
-        return counts[what];
     }
     void WaitFor(uint32 what, int64 count) {
         std::unique_lock lock(mutex);
@@ -40,7 +49,9 @@ public:
     }
 
     NetView* answer = nullptr;  // set before any move arrives
-    std::mutex mutex;           // guards counts
+    int32 rallyLeft = -1;       // -1: answers every move; set before a rally's first move
+    std::atomic<int32> rallies{0};
+    std::mutex mutex;  // guards counts
     std::condition_variable changed;
     std::map<uint32, int64> counts;
 };
@@ -67,11 +78,19 @@ void BM_MoveRoundTripBetweenTwoLinks(benchmark::State& state) {
     serverBoard->WaitFor(MSG_NET_GAME_START, 1);
     clientMain->WaitFor(MSG_LINK_UP, 1);
 
-    int64 moves = 0;
-    for (auto _ : state) {
+    // The boards play the moves to each other, as two boards do, in rallies of a hundred round
+    // trips; the benchmark's thread only starts each rally and waits for its end.
+    constexpr int32 kRally = 100;
+    clientBoard->answer = client.get();
+    ProcessCounters counters;
+    counters.Start();
+    while (state.KeepRunningBatch(kRally)) {
+        const int32 done = clientBoard->rallies;
+        clientBoard->rallyLeft = kRally;
         client->SendMessage("PUT 8 3\n");
-        clientBoard->WaitFor(MSG_NET_PUT, ++moves);
+        clientBoard->rallies.wait(done);
     }
+    counters.Stop(state);
     client.reset();
     server.reset();
     for (Counter* looper : loopers)
@@ -101,10 +120,13 @@ void BM_BareTcpPingPong(benchmark::State& state) {
             send(server, buffer, count, 0);
     });
     char buffer[64];
+    ProcessCounters counters;
+    counters.Start();
     for (auto _ : state) {
         send(client, "PUT 8 3\n", 8, 0);
         recv(client, buffer, sizeof buffer, 0);
     }
+    counters.Stop(state);
     close(client);
     echo.join();
     close(server);

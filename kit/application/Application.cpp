@@ -14,8 +14,8 @@ BApplication::BApplication(const char* signature)
     : BLooper("application"), fSignature(signature ? signature : "") {
     kit::qt::StartGui();
     be_app = this;
-    AdoptThread(find_thread(nullptr));
-    Port()->SetArrivalHook([this] { kit::qt::Post([this] { DrainQueue(); }); });
+    AdoptThread();
+    Port()->SetWakeHook([this] { kit::qt::Post([this] { DrainQueue(); }); });
     kit::qt::InstallQuitSignals(BMessenger(this));
 }
 
@@ -39,10 +39,12 @@ thread_id BApplication::Run() {
 }
 
 void BApplication::DrainQueue() {
-    std::deque<kit::Envelope> batch;
-    Port()->Take(batch);
+    std::vector<kit::Envelope> batch;
+    const bigtime_t next = Port()->Take(batch);
     for (kit::Envelope& envelope : batch)
         HandleEnvelope(envelope.message, envelope.target);
+    // The event loop wakes for the next runner's message; no thread waits for it.
+    kit::qt::SetGuiAlarm(next, [this] { DrainQueue(); });
 }
 
 bool BApplication::QuitRequested() {

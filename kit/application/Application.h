@@ -1,9 +1,10 @@
 // BApplication: the program's one application object, made on the main thread, which becomes
-// the GUI thread. Its queue is served by the GUI event loop that Run runs. B_QUIT_REQUESTED
-// asks every window to quit (each on its own thread) and closes every alert; Run returns when the
-// last window has gone. A window joins the application when it is shown, whole; one shown while
-// the application quits is asked to quit at once. SIGINT, SIGTERM and SIGHUP arrive as
-// B_QUIT_REQUESTED. PostMessage and the window registry are safe from any thread.
+// the GUI thread. Its queue is served by the GUI event loop that Run runs, and its runners by a
+// timer of that loop. B_QUIT_REQUESTED asks every window to quit (each on its own thread) and
+// closes every alert; Run returns when the last window has gone. A window joins the application
+// when it is shown, whole; one shown while the application quits is asked to quit at once.
+// SIGINT, SIGTERM and SIGHUP arrive as B_QUIT_REQUESTED. PostMessage and the window registry are
+// safe from any thread.
 #pragma once
 
 #include <functional>

@@ -37,15 +37,16 @@ int32 BLooper::LoopEntry(void* data) {
     return 0;
 }
 
-void BLooper::AdoptThread(thread_id thread) {
-    fThread = thread;
-    fPort->SetOwner(thread);
+void BLooper::AdoptThread() {
+    fThread = find_thread(nullptr);
+    fPort->SetOwner();
 }
 
 void BLooper::Loop() {
-    AdoptThread(find_thread(nullptr));
+    AdoptThread();
     tLooper = this;
-    std::deque<kit::Envelope> batch;
+    // The batch and the queue trade their storage back and forth: no allocation once warm.
+    std::vector<kit::Envelope> batch;
     while (!fQuitting && fPort->WaitAndTake(batch)) {
         for (kit::Envelope& envelope : batch) {
             if (!HandleEnvelope(envelope.message, envelope.target))
@@ -106,8 +107,7 @@ void BLooper::DispatchMessage(BMessage* message, BHandler* target) {
 }
 
 status_t BLooper::PostMessage(uint32 what) {
-    BMessage message(what);
-    return PostMessage(&message);
+    return fPort->Push({BMessage(what), Token()});
 }
 
 status_t BLooper::PostMessage(const BMessage* message, BHandler* target) {

@@ -48,8 +48,8 @@ public:
 protected:
     // Runs on the looper's thread after each handled message, with the looper locked.
     virtual void MessageHandled() {}
-    // The thread that serves the queue, when it is not a thread of the looper's own.
-    void AdoptThread(thread_id thread);
+    // The calling thread serves the queue (the looper's own, or the application's main thread).
+    void AdoptThread();
     // Handles one message from the queue; false when the looper quits.
     bool HandleEnvelope(BMessage& message, uint64 target);
     bool IsQuitting() const { return fQuitting; }

@@ -1,28 +1,50 @@
 #include "kit/application/Message.h"
 
-const BMessage::Field* BMessage::FindField(const char* name) const {
-    if (name == nullptr)
-        return nullptr;
-    for (const Field& field : fFields) {
-        if (field.name == name)
-            return &field;
+BMessage::Field& BMessage::FieldAt(int32 index) {
+    return index < kInlineFields ? fInlineFields[index] : fMoreFields[index - kInlineFields];
+}
+
+const BMessage::Field& BMessage::FieldAt(int32 index) const {
+    return index < kInlineFields ? fInlineFields[index] : fMoreFields[index - kInlineFields];
+}
+
+int32 BMessage::IndexOf(const char* name) const {
+    for (int32 index = 0; name != nullptr && index < CountNames(); ++index) {
+        if (FieldAt(index).name == name)
+            return index;
     }
-    return nullptr;
+    return -1;
+}
+
+const BMessage::Field* BMessage::FindField(const char* name) const {
+    const int32 index = IndexOf(name);
+    return index < 0 ? nullptr : &FieldAt(index);
 }
 
 status_t BMessage::AddValue(const char* name, type_code type, Value value) {
     if (name == nullptr)
         return B_BAD_VALUE;
-    for (Field& field : fFields) {
-        if (field.name != name)
-            continue;
+    if (const int32 index = IndexOf(name); index >= 0) {
+        Field& field = FieldAt(index);
         if (field.type != type)
             return B_BAD_TYPE;
-        field.values.push_back(std::move(value));
+        field.more.push_back(std::move(value));
         return B_OK;
     }
-    fFields.push_back(Field{name, type, {std::move(value)}});
+    Field added{name, type, std::move(value), {}};
+    if (fInlineCount < kInlineFields)
+        fInlineFields[fInlineCount++] = std::move(added);
+    else
+        fMoreFields.push_back(std::move(added));
     return B_OK;
+}
+
+void BMessage::MakeEmpty() {
+    // Emptied slots give their memory back now rather than when they are reused.
+    for (int32 index = 0; index < fInlineCount; ++index)
+        fInlineFields[index] = Field{};
+    fInlineCount = 0;
+    fMoreFields.clear();
 }
 
 template <typename T>
@@ -32,10 +54,10 @@ status_t BMessage::FindValue(const char* name, type_code type, int32 index, T* v
         return B_NAME_NOT_FOUND;
     if (field->type != type)
         return B_BAD_TYPE;
-    if (index < 0 || index >= static_cast<int32>(field->values.size()))
+    if (index < 0 || index >= field->Count())
         return B_BAD_INDEX;
     if (value != nullptr)
-        *value = std::get<T>(field->values[index]);
+        *value = std::get<T>(field->At(index));
     return B_OK;
 }
 
@@ -84,10 +106,10 @@ status_t BMessage::FindString(const char* name, int32 index, const char** string
         return B_NAME_NOT_FOUND;
     if (field->type != B_STRING_TYPE)
         return B_BAD_TYPE;
-    if (index < 0 || index >= static_cast<int32>(field->values.size()))
+    if (index < 0 || index >= field->Count())
         return B_BAD_INDEX;
     if (string != nullptr)
-        *string = std::get<std::string>(field->values[index]).c_str();
+        *string = std::get<std::string>(field->At(index)).c_str();
     return B_OK;
 }
 
@@ -127,6 +149,6 @@ status_t BMessage::GetInfo(const char* name, type_code* type, int32* count) cons
     if (type != nullptr)
         *type = field->type;
     if (count != nullptr)
-        *count = static_cast<int32>(field->values.size());
+        *count = field->Count();
     return B_OK;
 }

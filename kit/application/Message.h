@@ -1,7 +1,10 @@
 // BMessage: a what code and named, typed fields. A value: copying it copies its fields, and a
 // queue holds its own copy. Not shared between threads; each thread works on its own copy.
+// The first few fields, with their first values, live inside the message, so that the usual
+// message (a move, a mouse press, a tick) is made, copied and queued without a heap allocation.
 #pragma once
 
+#include <array>
 #include <string>
 #include <variant>
 #include <vector>
@@ -47,22 +50,32 @@ public:
 
     // The type and number of values of a field.
     status_t GetInfo(const char* name, type_code* type, int32* count) const;
-    int32 CountNames() const { return static_cast<int32>(fFields.size()); }
-    bool IsEmpty() const { return fFields.empty(); }
-    void MakeEmpty() { fFields.clear(); }
+    int32 CountNames() const { return fInlineCount + static_cast<int32>(fMoreFields.size()); }
+    bool IsEmpty() const { return CountNames() == 0; }
+    void MakeEmpty();
 
 private:
     using Value = std::variant<std::string, int8, int16, int32, int64, bool, float, double, BPoint>;
     struct Field {
         std::string name;
-        type_code type;
-        std::vector<Value> values;
-    };
+        type_code type{};
+        Value first;
+        std::vector<Value> more;  // the values after the first
 
+        int32 Count() const { return 1 + static_cast<int32>(more.size()); }
+        const Value& At(int32 index) const { return index == 0 ? first : more[index - 1]; }
+    };
+    static constexpr int32 kInlineFields = 4;
+
+    Field& FieldAt(int32 index);
+    const Field& FieldAt(int32 index) const;
+    int32 IndexOf(const char* name) const;  // -1 when there is no such field
     const Field* FindField(const char* name) const;
     status_t AddValue(const char* name, type_code type, Value value);
     template <typename T>
     status_t FindValue(const char* name, type_code type, int32 index, T* value) const;
 
-    std::vector<Field> fFields;
+    std::array<Field, kInlineFields> fInlineFields;  // the first fields; fInlineCount in use
+    int32 fInlineCount = 0;
+    std::vector<Field> fMoreFields;  // the fields after those
 };

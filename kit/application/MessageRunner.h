@@ -1,7 +1,9 @@
 // BMessageRunner: sends a copy of its message to its target every interval, count times, or
-// without end for a count of -1. The first message goes out one interval after construction.
-// Deleting the runner stops it at once: once the destructor has returned nothing more is sent.
-// A runner never waits on a full queue. Owned by whoever made it; safe to delete from any thread.
+// without end for a count of -1. The first message goes out one interval after construction; a
+// late one is not made up for. Deleting the runner stops it at once: once the destructor has
+// returned nothing more is sent. A runner never waits on a full queue. It has no thread: the
+// target's looper queues the messages itself when they are due (kit::Port). Owned by whoever made
+// it; safe to make and delete from any thread.
 #pragma once
 
 #include <memory>
@@ -16,10 +18,11 @@ public:
     BMessageRunner(const BMessageRunner&) = delete;
     BMessageRunner& operator=(const BMessageRunner&) = delete;
 
-    status_t InitCheck() const { return fEntry ? B_OK : B_BAD_VALUE; }
-
-    struct Entry;
+    // B_BAD_VALUE for a null message, an interval that is not positive, a count of 0 or a target
+    // that has gone.
+    status_t InitCheck() const { return fTimer != 0 ? B_OK : B_BAD_VALUE; }
 
 private:
-    std::shared_ptr<Entry> fEntry;
+    std::weak_ptr<kit::Port> fPort;
+    uint64 fTimer = 0;
 };

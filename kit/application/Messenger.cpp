@@ -28,9 +28,11 @@ bool BMessenger::IsValid() const {
     return port && port->IsOpen();
 }
 
-status_t BMessenger::SendMessage(uint32 what, BHandler* replyTo) const {
-    BMessage message(what);
-    return SendMessage(&message, replyTo);
+status_t BMessenger::SendMessage(uint32 what, BHandler*) const {
+    std::shared_ptr<kit::Port> port = fPort.lock();
+    if (!port)
+        return B_BAD_PORT_ID;
+    return port->Push({BMessage(what), fToken});
 }
 
 status_t BMessenger::SendMessage(const BMessage* message, BHandler*, bigtime_t timeout) const {

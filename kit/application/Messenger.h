@@ -28,6 +28,8 @@ public:
                          bigtime_t timeout = B_INFINITE_TIMEOUT) const;
 
 private:
+    friend class BMessageRunner;
+
     std::weak_ptr<kit::Port> fPort;
     uint64 fToken = 0;
 };

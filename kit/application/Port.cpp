@@ -1,19 +1,26 @@
 #include "kit/application/Port.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "kit/kernel/WaitWord.h"
+
 namespace kit {
 
 status_t Port::Push(Envelope envelope, bigtime_t timeout, bool force) {
-    const bigtime_t deadline =
-        timeout == B_INFINITE_TIMEOUT ? B_INFINITE_TIMEOUT : system_time() + timeout;
     std::unique_lock lock(fMutex);
-    const bool mayWait = !force && CurrentThreadIsSpawned() && find_thread(nullptr) != fOwner;
-    for (;;) {
+    bigtime_t deadline = 0;
+    for (bool first = true;; first = false) {
         if (fClosed)
             return B_BAD_PORT_ID;
-        if (fQueue.size() < kCapacity || !mayWait)
+        // Only a full queue asks who is pushing: the usual push takes no look-up.
+        if (fQueue.size() < kCapacity || force || !CurrentThreadIsSpawned() ||
+            find_thread(nullptr) == fOwner)
             break;
         if (timeout == 0)
             return B_WOULD_BLOCK;
+        if (first)
+            deadline = timeout == B_INFINITE_TIMEOUT ? B_INFINITE_TIMEOUT : system_time() + timeout;
         fBlockedSenders.push_back(CurrentThread());
         lock.unlock();
         // A stop here unwinds with the lock released; the stale entry only costs a wake-up.
@@ -24,15 +31,87 @@ status_t Port::Push(Envelope envelope, bigtime_t timeout, bool force) {
     }
     const bool wasEmpty = fQueue.empty();
     fQueue.push_back(std::move(envelope));
-    std::function<void()> hook = wasEmpty ? fArrivalHook : nullptr;
+    Wake wake = wasEmpty ? TakeWakeLocked(false) : Wake{};
     lock.unlock();
-    fArrived.notify_one();
-    if (hook)
-        hook();
+    DoWake(wake);
     return B_OK;
 }
 
+uint64 Port::AddTimer(const Envelope& envelope, bigtime_t interval, int32 count) {
+    std::unique_lock lock(fMutex);
+    if (fClosed)
+        return 0;
+    const uint64 id = fNextTimer++;
+    fTimers.push_back(Timer{id, system_time() + interval, interval, count, envelope});
+    // The owner may be waiting for a later deadline, or for none.
+    Wake wake = TakeWakeLocked(true);
+    lock.unlock();
+    DoWake(wake);
+    return id;
+}
+
+void Port::RemoveTimer(uint64 timer) {
+    std::lock_guard lock(fMutex);
+    std::erase_if(fTimers, [&](const Timer& each) { return each.id == timer; });
+}
+
+bigtime_t Port::QueueDueTimersLocked() {
+    const bigtime_t now = system_time();
+    for (;;) {
+        auto first = std::min_element(fTimers.begin(), fTimers.end(),
+                                      [](const Timer& a, const Timer& b) { return a.due < b.due; });
+        if (first == fTimers.end())
+            return B_INFINITE_TIMEOUT;
+        if (first->due > now)
+            return first->due;
+        fQueue.push_back(first->envelope);
+        if (first->remaining > 0 && --first->remaining == 0) {
+            fTimers.erase(first);
+            continue;
+        }
+        // A late one is not made up for: once an interval or more has gone by since it was due,
+        // the next is an interval from now.
+        const bigtime_t next = first->due + first->interval;
+        first->due = next > now ? next : now + first->interval;
+    }
+}
+
+bigtime_t Port::QueueDueTimers() {
+    std::lock_guard lock(fMutex);
+    return QueueDueTimersLocked();
+}
+
+void Port::SetOwnerParked(bool parked) {
+    std::lock_guard lock(fMutex);
+    fOwnerParked = parked;
+}
+
+Port::Wake Port::TakeWakeLocked(bool forTimer) {
+    Wake wake;
+    // Once woken, the owner looks at everything: later pushes need not wake it again. A busy
+    // owner is not woken at all.
+    wake.waiting = std::exchange(fOwnerWaiting, false);
+    if (forTimer && fOwnerParked)
+        wake.parked = fOwnerThread;
+    if (fWakeHook)
+        wake.hook = fWakeHook;
+    return wake;
+}
+
+void Port::DoWake(Wake& wake) {
+    if (wake.waiting) {
+        fWakeups.fetch_add(1);
+        WakeAll(fWakeups);
+    }
+    if (wake.parked)
+        Unpark(wake.parked);
+    if (wake.hook)
+        wake.hook();
+}
+
 void Port::ReleaseBlockedSenders(std::unique_lock<std::mutex>& lock) {
+    if (fBlockedSenders.empty())
+        return;
     std::vector<ThreadHandle> blocked;
     blocked.swap(fBlockedSenders);
     lock.unlock();
@@ -40,29 +119,52 @@ void Port::ReleaseBlockedSenders(std::unique_lock<std::mutex>& lock) {
         Unpark(sender);
 }
 
-bool Port::WaitAndTake(std::deque<Envelope>& batch) {
+bool Port::WaitAndTake(std::vector<Envelope>& batch) {
     std::unique_lock lock(fMutex);
-    fArrived.wait(lock, [&] { return fClosed || !fQueue.empty(); });
-    if (fClosed)
-        return false;
+    for (;;) {
+        if (fClosed)
+            return false;
+        const bigtime_t next = QueueDueTimersLocked();
+        if (!fQueue.empty())
+            break;
+        // A futex rather than a condition variable: one system call to sleep, one to be woken,
+        // and the mutex is not left marked as contended. A wake-up between here and the sleep
+        // changes the word, so the sleep returns at once.
+        const uint32 seen = fWakeups.load();
+        fOwnerWaiting = true;
+        lock.unlock();
+        WaitWhileEqual(fWakeups, seen, next);
+        lock.lock();
+        fOwnerWaiting = false;
+    }
     batch.swap(fQueue);
     ReleaseBlockedSenders(lock);
     return true;
 }
 
-void Port::Take(std::deque<Envelope>& batch) {
+bigtime_t Port::Take(std::vector<Envelope>& batch) {
     std::unique_lock lock(fMutex);
+    const bigtime_t next = QueueDueTimersLocked();
     batch.swap(fQueue);
     ReleaseBlockedSenders(lock);
+    return next;
 }
 
 void Port::Close() {
     std::unique_lock lock(fMutex);
     fClosed = true;
-    std::deque<Envelope> dropped;
+    std::vector<Envelope> dropped;
     dropped.swap(fQueue);
-    ReleaseBlockedSenders(lock);
-    fArrived.notify_all();
+    std::vector<Timer> timers;
+    timers.swap(fTimers);
+    std::vector<ThreadHandle> blocked;
+    blocked.swap(fBlockedSenders);
+    Wake wake = TakeWakeLocked(false);
+    wake.hook = nullptr;
+    lock.unlock();
+    DoWake(wake);
+    for (const ThreadHandle& sender : blocked)
+        Unpark(sender);
 }
 
 bool Port::IsOpen() const {
@@ -70,14 +172,20 @@ bool Port::IsOpen() const {
     return !fClosed;
 }
 
-void Port::SetOwner(thread_id owner) {
+size_t Port::Queued() const {
     std::lock_guard lock(fMutex);
-    fOwner = owner;
+    return fQueue.size();
 }
 
-void Port::SetArrivalHook(std::function<void()> hook) {
+void Port::SetOwner() {
     std::lock_guard lock(fMutex);
-    fArrivalHook = std::move(hook);
+    fOwner = find_thread(nullptr);
+    fOwnerThread = CurrentThread();
+}
+
+void Port::SetWakeHook(std::function<void()> hook) {
+    std::lock_guard lock(fMutex);
+    fWakeHook = std::move(hook);
 }
 
 }  // namespace kit

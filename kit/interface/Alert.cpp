@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "kit/application/Port.h"
 #include "kit/interface/Window.h"
 
 namespace {
@@ -86,7 +87,22 @@ int32 BAlert::Go() {
         kit::qt::PeerId peer;
         ~BoxCloser() { kit::qt::DestroyPeer(peer); }
     } closer{peer};
+    // Messages for this thread's looper wait meanwhile, and its runners' ones go on arriving.
+    std::shared_ptr<kit::Port> port;
+    if (BLooper* looper = BLooper::LooperForThread())
+        port = looper->Port();
+    struct Parked {
+        kit::Port* port;
+        explicit Parked(kit::Port* port) : port(port) {
+            if (port != nullptr)
+                port->SetOwnerParked(true);
+        }
+        ~Parked() {
+            if (port != nullptr)
+                port->SetOwnerParked(false);
+        }
+    } parked{port.get()};
     while (outcome->Pressed() < 0 && !WaitingInAlert::Closed())
-        kit::ParkUntil();
+        kit::ParkUntil(port ? port->QueueDueTimers() : B_INFINITE_TIMEOUT);
     return outcome->Pressed();
 }

@@ -1,11 +1,17 @@
 #include "kit/interface/StringView.h"
 
+#include <string_view>
+
 BStringView::BStringView(BRect frame, const char* name, const char* text, uint32 resizingMode,
                          uint32 flags)
     : BView(frame, name, resizingMode, flags), fText(text ? text : "") {}
 
 void BStringView::SetText(const char* text) {
-    fText = text ? text : "";
+    const std::string_view wanted = text ? text : "";
+    // The same text again changes nothing on screen: the GUI thread is not woken for it.
+    if (wanted == fText)
+        return;
+    fText = wanted;
     if (Window() != nullptr)
         kit::qt::SetLabelText(Peer(), fText);
 }

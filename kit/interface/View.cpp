@@ -132,6 +132,8 @@ void BView::PublishDrawing() {
 }
 
 void BView::SetHighColor(rgb_color color) {
+    if (color == fHighColor)
+        return;
     fHighColor = color;
     HighColorChanged();
 }

@@ -4,8 +4,8 @@
 // that, on the thread that builds it.
 //
 // Drawing: a view with B_WILL_DRAW paints, once in a window, into a backing image the size of its
-// bounds; after each message the window handles, changed images are shown. Invalidate queues one
-// redraw (several coalesce) that clears the image to white and calls Draw.
+// bounds; after each message the window handles, the part of each image that changed is shown.
+// Invalidate queues one redraw (several coalesce) that clears the image to white and calls Draw.
 #pragma once
 
 #include <memory>
@@ -73,6 +73,7 @@ public:
 protected:
     // Makes the view's peer widget; the default shows the backing image.
     virtual void CreatePeer(const kit::qt::ViewSpec& description);
+    // Called when the high colour has become a different one.
     virtual void HighColorChanged() {}
     // False for views whose peer draws them (text, controls, menus).
     virtual bool UsesBackingImage() const { return true; }

@@ -35,6 +35,9 @@ void EndGui();
 bool IsGuiThread();
 // Runs command on the GUI thread, after every command queued before it.
 void Post(std::function<void()> command);
+// Runs wake on the GUI thread once, at deadline (system_time) or a little after; a later call
+// replaces an earlier one, and B_INFINITE_TIMEOUT cancels it. GUI thread only.
+void SetGuiAlarm(bigtime_t deadline, std::function<void()> wake);
 // SIGINT, SIGTERM and SIGHUP become B_QUIT_REQUESTED to target.
 void InstallQuitSignals(BMessenger target);
 
@@ -156,7 +159,10 @@ void ShowAlert(PeerId id, AlertSpec description, std::shared_ptr<AlertOutcome> o
 
 // --- Drawing ---
 // A view's backing image, painted from the window's thread (aliased; an rgb_color's alpha is
-// ignored) and published to its peer as a copy. Used by one thread at a time.
+// ignored). One painter serves a pass, from its first stroke until the pass is published; what
+// the strokes touched (pen width included) is kept as one rectangle, and only that piece of the
+// image goes to the peer, which paints it into its own full image at its place. Used by one
+// thread at a time.
 class Canvas {
 public:
     Canvas(int width, int height);
@@ -167,13 +173,12 @@ public:
     void Clear(rgb_color color);
     void StrokeLine(BPoint from, BPoint to, rgb_color color, float penSize);
     void StrokeEllipse(BPoint center, float xRadius, float yRadius, rgb_color color, float penSize);
-    // Sends the image to the peer when it changed since the last time.
+    // Ends the pass and sends the piece that changed since the last time, if any, to the peer.
     void PublishIfChanged(PeerId peer);
 
 private:
     struct Image;
     std::unique_ptr<Image> fImage;
-    bool fChanged = true;
 };
 
 }  // namespace kit::qt

@@ -1,5 +1,8 @@
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "kit/qt/Bridge.h"
 #include "kit/qt/Peers.h"
@@ -9,61 +12,83 @@ namespace kit::qt {
 
 struct Canvas::Image {
     QImage image;
-};
+    // Open from the first stroke of a pass until the pass is published; declared after the image
+    // it paints on, so that it ends first.
+    std::optional<QPainter> painter;
+    rgb_color penColor{};
+    float penSize = -1;
+    // What changed since the last publish, within the image; empty when nothing did.
+    QRect dirty;
 
-namespace {
-
-// Aliased strokes in the given colour; the alpha byte is ignored, so painting a shape again in
-// white erases it exactly.
-class Pen {
-public:
-    Pen(QImage& image, rgb_color color, float size) : fPainter(&image) {
-        QPen pen(QColor(color.red, color.green, color.blue));
-        pen.setWidthF(size);
-        // A thin line covers both its end points; a thick one ends flat at them.
-        pen.setCapStyle(size <= 1 ? Qt::SquareCap : Qt::FlatCap);
-        fPainter.setPen(pen);
-        fPainter.setRenderHint(QPainter::Antialiasing, false);
+    // The pass's painter, with a pen for aliased strokes in the given colour; the alpha byte is
+    // ignored, so painting a shape again in white erases it exactly.
+    QPainter& Pen(rgb_color color, float size) {
+        if (!painter) {
+            painter.emplace(&image);
+            painter->setRenderHint(QPainter::Antialiasing, false);
+            penSize = -1;
+        }
+        if (size != penSize || !(color == penColor)) {
+            QPen pen(QColor(color.red, color.green, color.blue));
+            pen.setWidthF(size);
+            // A thin line covers both its end points; a thick one ends flat at them.
+            pen.setCapStyle(size <= 1 ? Qt::SquareCap : Qt::FlatCap);
+            painter->setPen(pen);
+            penColor = color;
+            penSize = size;
+        }
+        return *painter;
     }
-    QPainter* operator->() { return &fPainter; }
 
-private:
-    QPainter fPainter;
+    // Adds the bounds of a stroke around shape: half the pen reaches past the shape's outline (a
+    // square cap past an end point as far), and one pixel more covers the rounding to pixels.
+    void Touch(QRectF shape, float penSize) {
+        const qreal margin = std::max(penSize, 1.0f) / 2 + 1;
+        const QRect touched = shape.normalized()
+                                  .adjusted(-margin, -margin, margin, margin)
+                                  .toAlignedRect()
+                                  .intersected(image.rect());
+        dirty = dirty.united(touched);
+    }
 };
 
-}  // namespace
-
-Canvas::Canvas(int width, int height)
-    : fImage(std::make_unique<Image>(Image{QImage(width, height, QImage::Format_RGB32)})) {
+Canvas::Canvas(int width, int height) : fImage(std::make_unique<Image>()) {
+    fImage->image = QImage(width, height, QImage::Format_RGB32);
+    // The peer starts as white as this.
     fImage->image.fill(Qt::white);
 }
 
 Canvas::~Canvas() = default;
 
 void Canvas::Clear(rgb_color color) {
+    fImage->painter.reset();
     fImage->image.fill(QColor(color.red, color.green, color.blue));
-    fChanged = true;
+    fImage->dirty = fImage->image.rect();
 }
 
 void Canvas::StrokeLine(BPoint from, BPoint to, rgb_color color, float penSize) {
-    Pen(fImage->image, color, penSize)->drawLine(QPointF(from.x, from.y), QPointF(to.x, to.y));
-    fChanged = true;
+    const QPointF start(from.x, from.y), end(to.x, to.y);
+    fImage->Pen(color, penSize).drawLine(start, end);
+    fImage->Touch(QRectF(start, end), penSize);
 }
 
 void Canvas::StrokeEllipse(BPoint center, float xRadius, float yRadius, rgb_color color,
                            float penSize) {
-    Pen(fImage->image, color, penSize)->drawEllipse(QPointF(center.x, center.y), xRadius, yRadius);
-    fChanged = true;
+    const QPointF middle(center.x, center.y);
+    fImage->Pen(color, penSize).drawEllipse(middle, xRadius, yRadius);
+    fImage->Touch(QRectF(middle.x() - xRadius, middle.y() - yRadius, 2 * xRadius, 2 * yRadius),
+                  penSize);
 }
 
 void Canvas::PublishIfChanged(PeerId peer) {
-    if (!fChanged)
+    fImage->painter.reset();
+    if (fImage->dirty.isEmpty())
         return;
-    fChanged = false;
-    // A shared copy: the next stroke here detaches from what the GUI thread shows.
-    Post([peer, image = fImage->image] {
+    const QRect changed = std::exchange(fImage->dirty, QRect());
+    // A copy of the changed piece alone: the GUI thread keeps its own full image.
+    Post([peer, at = changed.topLeft(), piece = fImage->image.copy(changed)] {
         if (auto* canvas = FindPeer<CanvasPeer>(peer))
-            canvas->Show(image);
+            canvas->Paint(at, piece);
     });
 }
 

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTimer>
 
 #include "kit/qt/Peers.h"
 #include "kit/qt/Registry.h"
@@ -49,10 +50,10 @@ ViewInfo Describe(QWidget* widget, QWidget* window) {
     info.focused = focus != nullptr && (focus == widget || widget->isAncestorOf(focus));
     if (qobject_cast<CanvasPeer*>(widget)) {
         info.kind = "canvas";
-    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    } else if (auto* label = qobject_cast<LabelPeer*>(widget)) {
         info.kind = "label";
-        info.text = Std(label->text());
-        info.color = ToRgb(label->palette().color(QPalette::WindowText));
+        info.text = Std(label->Text());
+        info.color = ToRgb(label->Color());
     } else if (auto* line = qobject_cast<LineEditPeer*>(widget)) {
         info.kind = "textcontrol";
         info.text = Std(line->Edit()->text());
@@ -73,7 +74,12 @@ ViewInfo Describe(QWidget* widget, QWidget* window) {
 }  // namespace
 
 void ProcessEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    // Qt's timed processEvents never waits, so a test waiting with it would spin; a timer bounds
+    // this wait instead.
+    QTimer bound;
+    bound.setSingleShot(true);
+    bound.start(5);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -238,6 +244,26 @@ std::optional<rgb_color> Pixel(const std::string& window, const std::string& vie
     if (canvas == nullptr || !canvas->Image().valid(x, y))
         return std::nullopt;
     return ToRgb(canvas->Image().pixelColor(x, y));
+}
+
+std::vector<rgb_color> Pixels(const std::string& window, const std::string& view) {
+    std::vector<rgb_color> pixels;
+    auto* canvas = qobject_cast<CanvasPeer*>(FindView(window, view));
+    if (canvas == nullptr)
+        return pixels;
+    const QImage& image = canvas->Image();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            pixels.push_back(ToRgb(image.pixelColor(x, y)));
+    }
+    return pixels;
+}
+
+std::optional<Traffic> CanvasTraffic(const std::string& window, const std::string& view) {
+    auto* canvas = qobject_cast<CanvasPeer*>(FindView(window, view));
+    if (canvas == nullptr)
+        return std::nullopt;
+    return Traffic{canvas->Pieces(), canvas->Bytes()};
 }
 
 }  // namespace kit::qt::inspect

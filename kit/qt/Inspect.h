@@ -67,5 +67,14 @@ bool Type(const std::string& window, const std::string& view, const std::string&
 bool Close(const std::string& window);
 // A pixel of a drawn view as it is shown.
 std::optional<rgb_color> Pixel(const std::string& window, const std::string& view, int x, int y);
+// Every pixel of a drawn view as it is shown, row by row; empty when there is no such view.
+std::vector<rgb_color> Pixels(const std::string& window, const std::string& view);
+// What a drawn view's window thread has sent the GUI thread so far: the pieces of image and the
+// bytes of their pixels.
+struct Traffic {
+    int64 pieces;
+    int64 bytes;
+};
+std::optional<Traffic> CanvasTraffic(const std::string& window, const std::string& view);
 
 }  // namespace kit::qt::inspect

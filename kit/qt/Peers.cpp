@@ -5,10 +5,12 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
+#include <cstring>
 
 #include "kit/application/AppDefs.h"
 #include "kit/interface/InterfaceDefs.h"
@@ -21,12 +23,6 @@ namespace {
 
 QColor ToQColor(rgb_color color) {
     return QColor(color.red, color.green, color.blue);
-}
-
-void SetTextColor(QLabel* label, rgb_color color) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, ToQColor(color));
-    label->setPalette(palette);
 }
 
 // A rectangle with inclusive edges as Qt's.
@@ -71,17 +67,30 @@ void WindowPeer::closeEvent(QCloseEvent* event) {
     fMessenger.SendMessage(B_QUIT_REQUESTED);
 }
 
-CanvasPeer::CanvasPeer(QWidget* parent, BMessenger target)
-    : QWidget(parent), fTarget(std::move(target)) {}
-
-void CanvasPeer::Show(QImage image) {
-    fImage = std::move(image);
-    update();
+CanvasPeer::CanvasPeer(QWidget* parent, QSize size, BMessenger target)
+    : QWidget(parent), fTarget(std::move(target)), fImage(size, QImage::Format_RGB32) {
+    // As white as the view's own image starts.
+    fImage.fill(Qt::white);
 }
 
-void CanvasPeer::paintEvent(QPaintEvent*) {
+void CanvasPeer::Paint(QPoint at, const QImage& piece) {
+    const QRect place(at, piece.size());
+    if (!fImage.rect().contains(place) || piece.format() != fImage.format())
+        return;
+    // Row by row: a painter would cost more than the copy.
+    const int pixelBytes = fImage.depth() / 8;
+    for (int row = 0; row < piece.height(); ++row) {
+        std::memcpy(fImage.scanLine(at.y() + row) + at.x() * pixelBytes, piece.constScanLine(row),
+                    size_t(piece.width()) * pixelBytes);
+    }
+    ++fPieces;
+    fBytes += piece.sizeInBytes();
+    update(place);
+}
+
+void CanvasPeer::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(0, 0, fImage);
+    painter.drawImage(event->rect().topLeft(), fImage, event->rect());
 }
 
 void CanvasPeer::mousePressEvent(QMouseEvent* event) {
@@ -125,34 +134,50 @@ void ShowWindow(PeerId id) {
 void CreateCanvasView(PeerId id, ViewSpec description, BMessenger target) {
     Post([id, description = std::move(description), target = std::move(target)] {
         if (QWidget* parent = ParentWidget(description.parent))
-            Place(new CanvasPeer(parent, target), id, description);
+            Place(new CanvasPeer(parent, ToQRect(description.frame).size(), target), id,
+                  description);
     });
+}
+
+LabelPeer::LabelPeer(QWidget* parent, const std::string& text, rgb_color color)
+    : QWidget(parent), fText(QString::fromStdString(text)), fColor(ToQColor(color)) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void LabelPeer::SetText(const std::string& text) {
+    fText = QString::fromStdString(text);
+    update();
+}
+
+void LabelPeer::SetColor(rgb_color color) {
+    fColor = ToQColor(color);
+    update();
+}
+
+void LabelPeer::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(fColor);
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, fText);
 }
 
 void CreateLabel(PeerId id, ViewSpec description, std::string text, rgb_color color) {
     Post([id, description = std::move(description), text = std::move(text), color] {
-        QWidget* parent = ParentWidget(description.parent);
-        if (parent == nullptr)
-            return;
-        auto* label = new QLabel(QString::fromStdString(text), parent);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        SetTextColor(label, color);
-        Place(label, id, description);
+        if (QWidget* parent = ParentWidget(description.parent))
+            Place(new LabelPeer(parent, text, color), id, description);
     });
 }
 
 void SetLabelText(PeerId id, std::string text) {
     Post([id, text = std::move(text)] {
-        if (auto* label = FindPeer<QLabel>(id))
-            label->setText(QString::fromStdString(text));
+        if (auto* label = FindPeer<LabelPeer>(id))
+            label->SetText(text);
     });
 }
 
 void SetLabelColor(PeerId id, rgb_color color) {
     Post([id, color] {
-        if (auto* label = FindPeer<QLabel>(id))
-            SetTextColor(label, color);
+        if (auto* label = FindPeer<LabelPeer>(id))
+            label->SetColor(color);
     });
 }
 

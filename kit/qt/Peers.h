@@ -25,13 +25,17 @@ private:
     const BMessenger fMessenger;
 };
 
-// A drawn view: shows the last image its view published; sends mouse presses to the view.
+// A drawn view: keeps a full image of what its view drew, into which it paints each piece the
+// view publishes, and repaints only that piece; sends mouse presses to the view.
 class CanvasPeer : public QWidget {
     Q_OBJECT
 public:
-    CanvasPeer(QWidget* parent, BMessenger target);
-    void Show(QImage image);
+    CanvasPeer(QWidget* parent, QSize size, BMessenger target);
+    void Paint(QPoint at, const QImage& piece);
     const QImage& Image() const { return fImage; }
+    // What the view has sent so far: the pieces, and the bytes of their pixels.
+    int64 Pieces() const { return fPieces; }
+    int64 Bytes() const { return fBytes; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -40,6 +44,28 @@ protected:
 private:
     const BMessenger fTarget;
     QImage fImage;
+    int64 fPieces = 0;
+    int64 fBytes = 0;
+};
+
+// A string view: one line of text in its colour, without a background of its own; mouse presses
+// pass through to what lies under it. A new text only repaints it (a QLabel would also lay itself
+// out again and post events about it, every second the move clock ticks).
+class LabelPeer : public QWidget {
+    Q_OBJECT
+public:
+    LabelPeer(QWidget* parent, const std::string& text, rgb_color color);
+    void SetText(const std::string& text);
+    void SetColor(rgb_color color);
+    const QString& Text() const { return fText; }
+    const QColor& Color() const { return fColor; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString fText;
+    QColor fColor;
 };
 
 // A text control: a label left of the divider and a line entry.

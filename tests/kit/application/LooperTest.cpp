@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 #include <vector>
 
 #include "kit/application/Messenger.h"
@@ -140,5 +141,31 @@ TEST(LooperTest, OnlySpawnedThreadsWaitOnAFullQueue) {
     looper->gateOpen = true;
     ASSERT_TRUE(WaitUntil([&] { return looper->handled == 700; }));
     EXPECT_EQ(looper->numbers, Sequence(300, Sequence(400)));
+    looper->Quit();
+}
+
+TEST(LooperTest, SendersThatWaitForEachAnswerAreNeverLeftWaiting) {
+    // Every message finds the looper asleep or about to sleep: a wake-up lost between its last
+    // look at the queue and its sleep would strand one of these senders.
+    auto* looper = new RecordingLooper();
+    BMessenger messenger(looper);
+    std::vector<std::thread> senders;
+    std::atomic<int32> stranded{0};
+    for (int32 sender = 0; sender < 4; ++sender) {
+        senders.emplace_back([&] {
+            for (int32 i = 0; i < 500; ++i) {
+                const int32 before = looper->arrived;
+                messenger.SendMessage(kNumbered);
+                if (!WaitUntil([&] { return looper->arrived > before; })) {
+                    ++stranded;
+                    return;
+                }
+            }
+        });
+    }
+    for (std::thread& sender : senders)
+        sender.join();
+    EXPECT_EQ(stranded, 0);
+    EXPECT_TRUE(WaitUntil([&] { return looper->arrived == 4 * 500; }));
     looper->Quit();
 }

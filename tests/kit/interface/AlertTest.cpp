@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 
+#include "kit/application/MessageRunner.h"
+#include "kit/application/Port.h"
+#include "kit/interface/Window.h"
 #include "kit/qt/Inspect.h"
 #include "tests/TestSupport.h"
 
@@ -38,7 +42,56 @@ bool AlertShown(const std::string& title) {
     return false;
 }
 
+constexpr uint32 kAsk = 1, kTick = 2, kAfter = 3;
+
+// On kAsk starts a runner of three ticks and waits in an alert; once it is dismissed, notes how
+// many ticks it had handled when the message it posted itself then arrives.
+class AskingWindow : public BWindow {
+public:
+    AskingWindow()
+        : BWindow(BRect(100, 100, 200, 150), "asking", B_TITLED_WINDOW,
+                  B_NOT_RESIZABLE | B_NOT_ZOOMABLE) {}
+    void MessageReceived(BMessage* message) override {
+        switch (message->what) {
+            case kAsk: {
+                BMessage tick(kTick);
+                fRunner = std::make_unique<BMessageRunner>(BMessenger(this), &tick, 10000, 3);
+                (new BAlert("Question", "Wait?", "OK"))->Go();
+                PostMessage(kAfter);
+                break;
+            }
+            case kTick:
+                ++ticks;
+                break;
+            case kAfter:
+                ticksAfterAlert = ticks.load();
+                break;
+        }
+    }
+    std::atomic<int32> ticks{0};
+    std::atomic<int32> ticksAfterAlert{-1};
+
+private:
+    std::unique_ptr<BMessageRunner> fRunner;
+};
+
 }  // namespace
+
+TEST(AlertTest, ARunnersMessagesQueueUpWhileItsLooperWaitsInAnAlert) {
+    auto* window = new AskingWindow();
+    const std::shared_ptr<kit::Port> queue = window->Port();
+    window->Show();
+    ASSERT_EQ(window->PostMessage(kAsk), B_OK);
+    ASSERT_TRUE(WaitUntil([&] { return AlertShown("Question"); }));
+    // All three ticks join the queue while the window's thread waits, and are handled after it.
+    ASSERT_TRUE(WaitUntil([&] { return queue->Queued() == 3; })) << queue->Queued();
+    EXPECT_EQ(window->ticks, 0);
+    ASSERT_TRUE(inspect::PressAlertButton("Question", "OK"));
+    ASSERT_TRUE(WaitUntil([&] { return window->ticksAfterAlert >= 0; }));
+    EXPECT_EQ(window->ticksAfterAlert, 3);
+    window->PostMessage(B_QUIT_REQUESTED);
+    ASSERT_TRUE(WaitUntil([] { return !inspect::FindWindow("asking"); }));
+}
 
 TEST(AlertTest, GoBlocksItsThreadUntilTheButtonIsPressed) {
     Outcome outcome;

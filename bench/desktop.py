@@ -1,0 +1,217 @@
+#!/usr/bin/env python3
+"""Quillet on an X display beside a bare Qt window, measured in the same run.
+
+Start-up: the time from starting a program to its window being mapped, as an X client watching
+the root window sees it; the median of several starts of each, taken in turns. Idle: each
+program left running alone (Quillet listening on port 1777, no peer) for a while after it
+settled; per thread, the wake-ups (voluntary and involuntary context switches, from
+/proc/<pid>/task/<tid>/status) and the CPU time (from /proc/<pid>/task/<tid>/schedstat, in
+nanoseconds; the clock ticks of .../stat are too coarse for a few milliseconds a minute). Peak
+memory: VmHWM of /proc/<pid>/status at the end of its idle time.
+
+The floor is bench/BareWindow.cpp: the main window's content made the bare Qt way, with
+nothing ticking. The whole run happens in a network namespace of its own, with an Xvfb of its
+own, so port 1777 is free and nothing else on the machine is disturbed. Needs Xvfb.
+
+    python3 bench/desktop.py [--build build] [--seconds 30] [--starts 20] [--also other/quillet]
+"""
+import argparse
+import ctypes
+import os
+import signal
+import statistics
+import subprocess
+import sys
+import time
+
+
+def reexec_in_namespace():
+    if os.environ.get("QUILLET_BENCH_NAMESPACE"):
+        return
+    flags = "-nm" if os.getuid() == 0 else "-rnm"
+    env = dict(os.environ, QUILLET_BENCH_NAMESPACE="1")
+    try:
+        os.execvpe("unshare", ["unshare", flags, sys.executable] + sys.argv, env)
+    except OSError:
+        print("no network namespace: running on the machine's own network", file=sys.stderr)
+
+
+class MapWatcher:
+    """An X client that hears of every window mapped on the root (no window manager runs)."""
+
+    MAP_NOTIFY = 19
+    SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
+
+    def __init__(self, name):
+        self.x11 = ctypes.CDLL("libX11.so.6")
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.x11.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+        self.x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        self.x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+        self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.display = self.x11.XOpenDisplay(name.encode())
+        if not self.display:
+            sys.exit("cannot open display " + name)
+        root = self.x11.XDefaultRootWindow(self.display)
+        self.x11.XSelectInput(self.display, root, self.SUBSTRUCTURE_NOTIFY_MASK)
+        # Selected before any program starts, so no map goes unseen.
+        self.x11.XSync(self.display, 0)
+        self.event = (ctypes.c_long * 24)()  # an XEvent; its type is the first int
+
+    def wait_for_map(self):
+        while True:
+            self.x11.XNextEvent(self.display, self.event)
+            if ctypes.cast(self.event, ctypes.POINTER(ctypes.c_int))[0] == self.MAP_NOTIFY:
+                return
+
+    def close(self):
+        self.x11.XCloseDisplay(self.display)
+
+
+class Display:
+    """An Xvfb server and a watcher of the windows mapped on it."""
+
+    def __init__(self):
+        # Xvfb picks a free display number and writes it once it accepts clients.
+        reader, writer = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(writer), "-screen", "0", "800x700x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=[writer])
+        os.close(writer)
+        with os.fdopen(reader) as number:
+            self.name = ":" + number.readline().strip()
+        if self.name == ":":
+            sys.exit("Xvfb did not start")
+        self.env = dict(os.environ, DISPLAY=self.name)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.watcher = MapWatcher(self.name)
+
+    def start_and_wait_mapped(self, command):
+        """Starts command and returns (process, seconds until its window was mapped)."""
+        started = time.monotonic()
+        process = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.watcher.wait_for_map()
+        return process, time.monotonic() - started
+
+    def close(self):
+        self.watcher.close()
+        self.server.kill()
+        self.server.wait()
+
+
+def stop(process):
+    process.send_signal(signal.SIGTERM)
+    try:
+        process.wait(10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
+def threads(pid):
+    """{tid: (name, voluntary switches, involuntary switches, CPU ns)} of a running process."""
+    found = {}
+    for tid in os.listdir("/proc/%d/task" % pid):
+        base = "/proc/%d/task/%s/" % (pid, tid)
+        try:
+            with open(base + "comm") as comm:
+                name = comm.read().strip()
+            switches = {}
+            with open(base + "status") as status:
+                for line in status:
+                    key, _, value = line.partition(":")
+                    if key.endswith("ctxt_switches"):
+                        switches[key] = int(value)
+            with open(base + "schedstat") as schedstat:
+                cpu = int(schedstat.read().split()[0])
+        except FileNotFoundError:
+            continue  # the thread ended meanwhile
+        found[int(tid)] = ("main" if int(tid) == pid else name,
+                           switches["voluntary_ctxt_switches"],
+                           switches["nonvoluntary_ctxt_switches"], cpu)
+    return found
+
+
+def peak_kib(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    return 0
+
+
+def idle_rows(before, after, seconds):
+    """(thread, voluntary and involuntary wake-ups a second, CPU ms a minute) for the threads
+    alive throughout."""
+    rows = []
+    for tid, (name, voluntary, involuntary, cpu) in sorted(after.items()):
+        if tid not in before:
+            continue
+        _, voluntary0, involuntary0, cpu0 = before[tid]
+        rows.append(("%s (%d)" % (name, tid), (voluntary - voluntary0) / seconds,
+                     (involuntary - involuntary0) / seconds, (cpu - cpu0) / 1e6 * 60 / seconds))
+    return rows
+
+
+def main():
+    reexec_in_namespace()
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default="build")
+    parser.add_argument("--seconds", type=float, default=30)
+    parser.add_argument("--starts", type=int, default=20)
+    parser.add_argument("--settle", type=float, default=5)
+    parser.add_argument("--also", action="append", default=[], metavar="QUILLET",
+                        help="another build of the program to measure in the same run")
+    options = parser.parse_args()
+    programs = [("bare Qt window (floor)", [os.path.join(options.build, "bench/bare_window")]),
+                ("quillet", [os.path.join(options.build, "quillet")])]
+    programs += [(path, [path]) for path in options.also]
+
+    display = Display()
+    try:
+        startup = {name: [] for name, _ in programs}
+        for _ in range(options.starts):
+            for name, command in programs:
+                process, seconds = display.start_and_wait_mapped(command)
+                startup[name].append(seconds)
+                time.sleep(0.3)  # let it finish drawing before it is ended
+                stop(process)
+        # One program at a time, so that none is disturbed by another's clock.
+        idle = {}
+        for name, command in programs:
+            process = display.start_and_wait_mapped(command)[0]
+            time.sleep(options.settle)
+            before = threads(process.pid)
+            time.sleep(options.seconds)
+            idle[name] = (idle_rows(before, threads(process.pid), options.seconds),
+                          peak_kib(process.pid))
+            stop(process)
+    finally:
+        display.close()
+
+    print("Idle for %g s after %g s to settle, per thread: wake-ups a second (voluntary + "
+          "involuntary) and CPU ms a minute" % (options.seconds, options.settle))
+    for name, (rows, _) in idle.items():
+        voluntary = sum(row[1] for row in rows)
+        involuntary = sum(row[2] for row in rows)
+        print("  %-40s %5.2f /s (%.2f + %.2f) %6.1f ms/min"
+              % (name + ", all threads", voluntary + involuntary, voluntary, involuntary,
+                 sum(row[3] for row in rows)))
+        for thread, voluntary, involuntary, cpu in rows:
+            print("    %-38s %5.2f /s (%.2f + %.2f) %6.1f ms/min"
+                  % (thread, voluntary + involuntary, voluntary, involuntary, cpu))
+    floor = programs[0][0]
+    medians = {name: statistics.median(times) * 1000 for name, times in startup.items()}
+    print("Start-up to the window mapped (median of %d) and peak memory (VmHWM):" % options.starts)
+    for name, _ in programs:
+        print("  %-40s %7.1f ms (%.2fx) %8d KiB (%.2fx)"
+              % (name, medians[name], medians[name] / medians[floor], idle[name][1],
+                 idle[name][1] / idle[floor][1]))
+
+
+if __name__ == "__main__":
+    main()
