@@ -1,6 +1,7 @@
 #include "kit/interface/Control.h"
 
 #include "kit/interface/Window.h"
+#include "kit/kernel/Checks.h"
 
 BControl::BControl(BRect frame, const char* name, const char* label, BMessage* message,
                    uint32 resizingMode, uint32 flags)
@@ -9,10 +10,12 @@ BControl::BControl(BRect frame, const char* name, const char* label, BMessage* m
 BControl::~BControl() = default;
 
 void BControl::SetLabel(const char* label) {
+    KIT_CHECK(CallerMayChange());
     fLabel = label ? label : "";
 }
 
 void BControl::SetEnabled(bool enabled) {
+    KIT_CHECK(CallerMayChange());
     fEnabled = enabled;
     if (Window() != nullptr)
         kit::qt::SetEnabled(Peer(), enabled);

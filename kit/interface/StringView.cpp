@@ -2,11 +2,14 @@
 
 #include <string_view>
 
+#include "kit/kernel/Checks.h"
+
 BStringView::BStringView(BRect frame, const char* name, const char* text, uint32 resizingMode,
                          uint32 flags)
     : BView(frame, name, resizingMode, flags), fText(text ? text : "") {}
 
 void BStringView::SetText(const char* text) {
+    KIT_CHECK(CallerMayChange());
     const std::string_view wanted = text ? text : "";
     // The same text again changes nothing on screen: the GUI thread is not woken for it.
     if (wanted == fText)

@@ -1,5 +1,7 @@
 #include "kit/interface/TextControl.h"
 
+#include "kit/kernel/Checks.h"
+
 BTextControl::BTextControl(BRect frame, const char* name, const char* label, const char* text,
                            BMessage* message, uint32 resizingMode, uint32 flags)
     : BControl(frame, name, label, message, resizingMode, flags),
@@ -13,12 +15,14 @@ const char* BTextControl::Text() const {
 }
 
 void BTextControl::SetText(const char* text) {
+    KIT_CHECK(CallerMayChange());
     fText->Set(text ? text : "");
     if (Window() != nullptr)
         kit::qt::SetLineEditText(Peer(), fText->Get());
 }
 
 void BTextControl::SetDivider(float divider) {
+    KIT_CHECK(CallerMayChange());
     fDivider = divider;
     if (Window() != nullptr)
         kit::qt::SetDivider(Peer(), divider);

@@ -1,5 +1,7 @@
 #include "kit/interface/TextView.h"
 
+#include "kit/kernel/Checks.h"
+
 BTextView::BTextView(BRect frame, const char* name, BRect textRect, uint32 resizingMode,
                      uint32 flags)
     : BView(frame, name, resizingMode, flags),
@@ -7,6 +9,7 @@ BTextView::BTextView(BRect frame, const char* name, BRect textRect, uint32 resiz
       fText(std::make_shared<kit::qt::SharedText>()) {}
 
 void BTextView::SetText(const char* text) {
+    KIT_CHECK(CallerMayChange());
     fText->Set(text ? text : "");
     fRuns.clear();
     if (Window() != nullptr)
@@ -14,6 +17,7 @@ void BTextView::SetText(const char* text) {
 }
 
 void BTextView::Append(const char* text) {
+    KIT_CHECK(CallerMayChange());
     if (text == nullptr || *text == '\0')
         return;
     fText->Set(fText->Get() + text);
@@ -31,6 +35,7 @@ int32 BTextView::TextLength() const {
 }
 
 void BTextView::MakeEditable(bool editable) {
+    KIT_CHECK(CallerMayChange());
     fEditable = editable;
     if (Window() != nullptr)
         kit::qt::SetTextEditEditable(Peer(), editable);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kit/interface/Window.h"
+#include "kit/kernel/Checks.h"
 
 namespace {
 constexpr rgb_color kViewColor{255, 255, 255, 255};
@@ -25,7 +26,12 @@ void BView::AttachedToWindow() {}
 void BView::Draw(BRect) {}
 void BView::MouseDown(BPoint) {}
 
+bool BView::CallerMayChange() const {
+    return fWindow == nullptr || fWindow->CallerMayChange();
+}
+
 void BView::MakeFocus(bool focus) {
+    KIT_CHECK(CallerMayChange());
     if (focus && fWindow != nullptr)
         kit::qt::Focus(fPeer);
 }
@@ -35,6 +41,7 @@ void BView::CreatePeer(const kit::qt::ViewSpec& description) {
 }
 
 void BView::AddChild(BView* child) {
+    KIT_CHECK(CallerMayChange());
     if (child == nullptr || child->fParent != nullptr)
         return;
     child->fParent = this;
@@ -106,6 +113,7 @@ void BView::AttachTo(BWindow* window, kit::qt::PeerId parentPeer) {
 }
 
 void BView::Invalidate() {
+    KIT_CHECK(CallerMayChange());
     if (!fCanvas || fWindow == nullptr || fRedrawQueued)
         return;
     fRedrawQueued = true;
@@ -132,6 +140,7 @@ void BView::PublishDrawing() {
 }
 
 void BView::SetHighColor(rgb_color color) {
+    KIT_CHECK(CallerMayChange());
     if (color == fHighColor)
         return;
     fHighColor = color;
@@ -143,11 +152,13 @@ void BView::SetHighColor(uint8 red, uint8 green, uint8 blue, uint8 alpha) {
 }
 
 void BView::StrokeLine(BPoint from, BPoint to, pattern) {
+    KIT_CHECK(CallerMayChange());
     if (fCanvas)
         fCanvas->StrokeLine(from, to, fHighColor, fPenSize);
 }
 
 void BView::StrokeEllipse(BPoint center, float xRadius, float yRadius, pattern) {
+    KIT_CHECK(CallerMayChange());
     if (fCanvas)
         fCanvas->StrokeEllipse(center, xRadius, yRadius, fHighColor, fPenSize);
 }

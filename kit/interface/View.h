@@ -71,6 +71,9 @@ public:
     void StrokeEllipse(BPoint center, float xRadius, float yRadius, pattern = B_SOLID_HIGH);
 
 protected:
+    // Whether the caller may change the view: see BWindow::CallerMayChange; anyone before the
+    // view is in a window. Checked at the entry of every change in the test builds.
+    bool CallerMayChange() const;
     // Makes the view's peer widget; the default shows the backing image.
     virtual void CreatePeer(const kit::qt::ViewSpec& description);
     // Called when the high colour has become a different one.

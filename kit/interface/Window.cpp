@@ -1,6 +1,7 @@
 #include "kit/interface/Window.h"
 
 #include "kit/application/Application.h"
+#include "kit/kernel/Checks.h"
 
 namespace {
 // Queued by Invalidate: redraw the target view.
@@ -23,6 +24,10 @@ BWindow::~BWindow() {
     kit::qt::DestroyPeer(fPeer);
     if (be_app != nullptr)
         be_app->UnregisterWindow(this);
+}
+
+bool BWindow::CallerMayChange() const {
+    return Thread() < 0 || Thread() == find_thread(nullptr) || IsLocked();
 }
 
 void BWindow::Show() {
@@ -64,6 +69,7 @@ void BWindow::QueueRedraw(BView* view) {
 }
 
 void BWindow::AddChild(BView* child) {
+    KIT_CHECK(CallerMayChange());
     if (child == nullptr || child->fParent != nullptr || child->fWindow != nullptr)
         return;
     fChildren.Add(child);
@@ -71,6 +77,7 @@ void BWindow::AddChild(BView* child) {
 }
 
 bool BWindow::RemoveChild(BView* child) {
+    KIT_CHECK(CallerMayChange());
     if (!fChildren.Take(child))
         return false;
     kit::qt::DestroyPeer(child->fPeer);
@@ -83,11 +90,13 @@ BView* BWindow::FindView(const char* name) const {
 }
 
 void BWindow::SetTitle(const char* title) {
+    KIT_CHECK(CallerMayChange());
     fTitle = title ? title : "";
     kit::qt::SetWindowTitle(fPeer, fTitle);
 }
 
 status_t BWindow::SetFeel(window_feel feel) {
+    KIT_CHECK(CallerMayChange());
     fFeel = feel;
     kit::qt::SetWindowModal(fPeer, feel == B_MODAL_APP_WINDOW_FEEL);
     return B_OK;

@@ -38,6 +38,9 @@ public:
 
     // Shows what the views have drawn so far, before the window's thread goes on to block.
     void UpdateIfNeeded() { MessageHandled(); }
+    // Whether the caller may change the window and its views: its own thread, one that holds its
+    // lock, or the one building it before it shows. Checked in the test builds.
+    bool CallerMayChange() const;
 
     kit::qt::PeerId Peer() const { return fPeer; }
 

@@ -214,10 +214,12 @@ thread_id SpawnToolkitThread(thread_func func, const char* name, void* data) {
     return id;
 }
 
+#ifdef KIT_THREAD_CHECKS
 void ContractBroken(const char* what, const char* file, int line) {
     std::fprintf(stderr, "%s:%d: threading contract broken: %s\n", file, line, what);
     std::abort();
 }
+#endif
 
 }  // namespace kit
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "kit/application/AppDefs.h"
+#include "kit/kernel/Checks.h"
 #include "kit/qt/Registry.h"
 
 namespace kit::qt {
@@ -220,10 +221,12 @@ void InstallQuitSignals(BMessenger target) {
 }
 
 void RegisterPeer(PeerId id, QObject* peer) {
+    KIT_CHECK(IsGuiThread());
     gPeers[id] = peer;
 }
 
 QObject* FindPeerObject(PeerId id) {
+    KIT_CHECK(IsGuiThread());
     auto it = gPeers.find(id);
     return it == gPeers.end() ? nullptr : it->second.data();
 }

@@ -266,4 +266,16 @@ std::optional<Traffic> CanvasTraffic(const std::string& window, const std::strin
     return Traffic{canvas->Pieces(), canvas->Bytes()};
 }
 
+std::shared_ptr<const std::vector<rgb_color>> WatchPixel(const std::string& window,
+                                                         const std::string& view, int x, int y) {
+    auto seen = std::make_shared<std::vector<rgb_color>>();
+    auto* canvas = qobject_cast<CanvasPeer*>(FindView(window, view));
+    if (canvas != nullptr && canvas->Image().valid(x, y)) {
+        QObject::connect(canvas, &CanvasPeer::PiecePainted, canvas, [canvas, seen, x, y] {
+            seen->push_back(ToRgb(canvas->Image().pixelColor(x, y)));
+        });
+    }
+    return seen;
+}
+
 }  // namespace kit::qt::inspect

@@ -2,6 +2,7 @@
 // the way a user would. GUI thread only.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -76,5 +77,9 @@ struct Traffic {
     int64 bytes;
 };
 std::optional<Traffic> CanvasTraffic(const std::string& window, const std::string& view);
+// From now on, the colour of one pixel of a drawn view after each piece it shows, in order
+// (empty and never filled when there is no such view).
+std::shared_ptr<const std::vector<rgb_color>> WatchPixel(const std::string& window,
+                                                         const std::string& view, int x, int y);
 
 }  // namespace kit::qt::inspect

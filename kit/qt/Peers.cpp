@@ -86,6 +86,7 @@ void CanvasPeer::Paint(QPoint at, const QImage& piece) {
     ++fPieces;
     fBytes += piece.sizeInBytes();
     update(place);
+    emit PiecePainted();
 }
 
 void CanvasPeer::paintEvent(QPaintEvent* event) {

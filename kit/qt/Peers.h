@@ -37,6 +37,10 @@ public:
     int64 Pieces() const { return fPieces; }
     int64 Bytes() const { return fBytes; }
 
+signals:
+    // A piece is in the image (and will be on screen with the next paint).
+    void PiecePainted();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -154,3 +154,28 @@ TEST(WindowTest, AWindowBeingBuiltWhenTheApplicationQuitsIsAskedOnceShown) {
     EXPECT_NE(record.quitRequestedThread, -1);
     EXPECT_NE(record.quitRequestedThread, find_thread(nullptr));
 }
+
+// In the test builds a window or a view changed from a thread that neither runs it nor holds its
+// lock ends the program on the spot, naming the broken contract.
+TEST(WindowTest, ChangesFromAForeignThreadBreakTheContract) {
+#ifdef KIT_THREAD_CHECKS
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Record record;
+    auto* window = new TestWindow("foreign", record);
+    auto* view = new BoardLikeView(BRect(0, 20, 300, 320), record);
+    window->AddChild(view);
+    window->Show();
+    ASSERT_TRUE(WaitUntil([&] { return !Gone("foreign"); }));
+    EXPECT_DEATH(window->SetTitle("changed"), "threading contract broken");
+    EXPECT_DEATH(view->StrokeLine(BPoint(0, 0), BPoint(9, 9)), "threading contract broken");
+    // Holding the window's lock makes the same changes fine.
+    ASSERT_TRUE(window->Lock());
+    view->SetHighColor(255, 0, 0);
+    window->SetTitle("changed");
+    window->Unlock();
+    window->PostMessage(B_QUIT_REQUESTED);
+    ASSERT_TRUE(WaitUntil([&] { return Gone("changed"); }));
+#else
+    GTEST_SKIP() << "the threading contracts are checked in the test builds only";
+#endif
+}
