@@ -17,11 +17,7 @@ constexpr uint32 B_MOUSE_DOWN = FourLetterCode("_MDN");
 enum type_code : uint32 {
     B_STRING_TYPE = FourLetterCode("CSTR"),
     B_INT8_TYPE = FourLetterCode("BYTE"),
-    B_INT16_TYPE = FourLetterCode("SHRT"),
     B_INT32_TYPE = FourLetterCode("LONG"),
     B_INT64_TYPE = FourLetterCode("LLNG"),
-    B_BOOL_TYPE = FourLetterCode("BOOL"),
-    B_FLOAT_TYPE = FourLetterCode("FLOT"),
-    B_DOUBLE_TYPE = FourLetterCode("DBLE"),
     B_POINT_TYPE = FourLetterCode("BPNT"),
 };

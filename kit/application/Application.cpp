@@ -10,8 +10,7 @@
 
 BApplication* be_app = nullptr;
 
-BApplication::BApplication(const char* signature)
-    : BLooper("application"), fSignature(signature ? signature : "") {
+BApplication::BApplication(const char* /*signature*/) : BLooper("application") {
     kit::qt::StartGui();
     be_app = this;
     AdoptThread();

@@ -34,7 +34,6 @@ public:
     // thread.
     void QuitWindows(const std::function<bool(BWindow*)>& which);
 
-    const char* Signature() const { return fSignature.c_str(); }
     int32 CountWindows() const;
 
     // Kept by BWindow::Show and the destructor. RegisterWindow starts the window's thread with
@@ -46,7 +45,6 @@ private:
     void DrainQueue();
     void QuitIfDone(std::unique_lock<std::mutex>& lock);
 
-    const std::string fSignature;
     mutable std::mutex fWindowsMutex;  // guards the three fields below
     std::vector<BWindow*> fWindows;
     std::vector<thread_id> fEndedWindowThreads;

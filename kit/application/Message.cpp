@@ -74,23 +74,11 @@ status_t BMessage::AddString(const char* name, const std::string& string) {
 status_t BMessage::AddInt8(const char* name, int8 value) {
     return AddValue(name, B_INT8_TYPE, value);
 }
-status_t BMessage::AddInt16(const char* name, int16 value) {
-    return AddValue(name, B_INT16_TYPE, value);
-}
 status_t BMessage::AddInt32(const char* name, int32 value) {
     return AddValue(name, B_INT32_TYPE, value);
 }
 status_t BMessage::AddInt64(const char* name, int64 value) {
     return AddValue(name, B_INT64_TYPE, value);
-}
-status_t BMessage::AddBool(const char* name, bool value) {
-    return AddValue(name, B_BOOL_TYPE, value);
-}
-status_t BMessage::AddFloat(const char* name, float value) {
-    return AddValue(name, B_FLOAT_TYPE, value);
-}
-status_t BMessage::AddDouble(const char* name, double value) {
-    return AddValue(name, B_DOUBLE_TYPE, value);
 }
 status_t BMessage::AddPoint(const char* name, BPoint value) {
     return AddValue(name, B_POINT_TYPE, value);
@@ -120,23 +108,11 @@ status_t BMessage::FindString(const char* name, std::string* string) const {
 status_t BMessage::FindInt8(const char* name, int8* value) const {
     return FindValue(name, B_INT8_TYPE, 0, value);
 }
-status_t BMessage::FindInt16(const char* name, int16* value) const {
-    return FindValue(name, B_INT16_TYPE, 0, value);
-}
 status_t BMessage::FindInt32(const char* name, int32* value) const {
     return FindValue(name, B_INT32_TYPE, 0, value);
 }
 status_t BMessage::FindInt64(const char* name, int64* value) const {
     return FindValue(name, B_INT64_TYPE, 0, value);
-}
-status_t BMessage::FindBool(const char* name, bool* value) const {
-    return FindValue(name, B_BOOL_TYPE, 0, value);
-}
-status_t BMessage::FindFloat(const char* name, float* value) const {
-    return FindValue(name, B_FLOAT_TYPE, 0, value);
-}
-status_t BMessage::FindDouble(const char* name, double* value) const {
-    return FindValue(name, B_DOUBLE_TYPE, 0, value);
 }
 status_t BMessage::FindPoint(const char* name, BPoint* value) const {
     return FindValue(name, B_POINT_TYPE, 0, value);

@@ -25,12 +25,8 @@ public:
     status_t AddString(const char* name, const char* string);
     status_t AddString(const char* name, const std::string& string);
     status_t AddInt8(const char* name, int8 value);
-    status_t AddInt16(const char* name, int16 value);
     status_t AddInt32(const char* name, int32 value);
     status_t AddInt64(const char* name, int64 value);
-    status_t AddBool(const char* name, bool value);
-    status_t AddFloat(const char* name, float value);
-    status_t AddDouble(const char* name, double value);
     status_t AddPoint(const char* name, BPoint value);
 
     // Find* reads a value: B_NAME_NOT_FOUND when there is no such field, B_BAD_TYPE when the
@@ -40,12 +36,8 @@ public:
     status_t FindString(const char* name, int32 index, const char** string) const;
     status_t FindString(const char* name, std::string* string) const;
     status_t FindInt8(const char* name, int8* value) const;
-    status_t FindInt16(const char* name, int16* value) const;
     status_t FindInt32(const char* name, int32* value) const;
     status_t FindInt64(const char* name, int64* value) const;
-    status_t FindBool(const char* name, bool* value) const;
-    status_t FindFloat(const char* name, float* value) const;
-    status_t FindDouble(const char* name, double* value) const;
     status_t FindPoint(const char* name, BPoint* value) const;
 
     // The type and number of values of a field.
@@ -55,7 +47,7 @@ public:
     void MakeEmpty();
 
 private:
-    using Value = std::variant<std::string, int8, int16, int32, int64, bool, float, double, BPoint>;
+    using Value = std::variant<std::string, int8, int32, int64, BPoint>;
     struct Field {
         std::string name;
         type_code type{};

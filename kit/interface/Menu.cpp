@@ -33,11 +33,11 @@ void BMenuItem::SetEnabled(bool enabled) {
         kit::qt::SetMenuItemEnabled(fPeer, enabled);
 }
 
-BMenu::BMenu(const char* name, menu_layout layout)
-    : BView(BRect(0, 0, 0, 0), name, B_FOLLOW_NONE, 0), fLayout(layout) {}
+BMenu::BMenu(const char* name, menu_layout /*layout*/)
+    : BView(BRect(0, 0, 0, 0), name, B_FOLLOW_NONE, 0) {}
 
-BMenu::BMenu(BRect frame, const char* name, uint32 resizingMode, menu_layout layout)
-    : BView(frame, name, resizingMode, 0), fLayout(layout) {}
+BMenu::BMenu(BRect frame, const char* name, uint32 resizingMode, menu_layout /*layout*/)
+    : BView(frame, name, resizingMode, 0) {}
 
 BMenu::~BMenu() = default;
 

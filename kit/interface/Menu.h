@@ -60,13 +60,11 @@ public:
     bool AddSeparatorItem();
     int32 CountItems() const { return static_cast<int32>(fItems.size()); }
     BMenuItem* ItemAt(int32 index) const;
-    menu_layout Layout() const { return fLayout; }
 
 protected:
     BMenu(BRect frame, const char* name, uint32 resizingMode, menu_layout layout);
     bool UsesBackingImage() const override { return false; }
 
 private:
-    const menu_layout fLayout;
     std::vector<std::unique_ptr<BMenuItem>> fItems;
 };

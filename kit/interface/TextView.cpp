@@ -2,11 +2,9 @@
 
 #include "kit/kernel/Checks.h"
 
-BTextView::BTextView(BRect frame, const char* name, BRect textRect, uint32 resizingMode,
+BTextView::BTextView(BRect frame, const char* name, BRect /*textRect*/, uint32 resizingMode,
                      uint32 flags)
-    : BView(frame, name, resizingMode, flags),
-      fTextRect(textRect),
-      fText(std::make_shared<kit::qt::SharedText>()) {}
+    : BView(frame, name, resizingMode, flags), fText(std::make_shared<kit::qt::SharedText>()) {}
 
 void BTextView::SetText(const char* text) {
     KIT_CHECK(CallerMayChange());
@@ -28,10 +26,6 @@ void BTextView::Append(const char* text) {
 const char* BTextView::Text() const {
     fTextCopy = fText->Get();
     return fTextCopy.c_str();
-}
-
-int32 BTextView::TextLength() const {
-    return static_cast<int32>(fText->Get().size());
 }
 
 void BTextView::MakeEditable(bool editable) {

@@ -19,16 +19,13 @@ public:
     void Append(const char* text);
     // The text as it stands, typing included; valid until the next call.
     const char* Text() const;
-    int32 TextLength() const;
     void MakeEditable(bool editable = true);
     bool IsEditable() const { return fEditable; }
     void SetStylable(bool stylable) { fStylable = stylable; }
-    bool IsStylable() const { return fStylable; }
     // Sets the font size of the bytes start..end (end excluded) when the view is stylable.
     void SetFontAndColor(int32 start, int32 end, const BFont* font, uint32 mode = B_FONT_ALL,
                          const rgb_color* color = nullptr);
     const std::vector<kit::qt::FontRun>& FontRuns() const { return fRuns; }
-    BRect TextRect() const { return fTextRect; }
 
 protected:
     void CreatePeer(const kit::qt::ViewSpec& description) override;
@@ -37,7 +34,6 @@ protected:
 private:
     friend class BScrollView;
 
-    const BRect fTextRect;
     const std::shared_ptr<kit::qt::SharedText> fText;
     mutable std::string fTextCopy;
     bool fEditable = true;

@@ -9,12 +9,8 @@ namespace {
 constexpr rgb_color kViewColor{255, 255, 255, 255};
 }
 
-BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
-    : BHandler(name),
-      fFrame(frame),
-      fResizingMode(resizingMode),
-      fFlags(flags),
-      fPeer(kit::qt::NewPeerId()) {}
+BView::BView(BRect frame, const char* name, uint32 /*resizingMode*/, uint32 flags)
+    : BHandler(name), fFrame(frame), fFlags(flags), fPeer(kit::qt::NewPeerId()) {}
 
 BView::~BView() {
     fChildren.Clear();

@@ -51,12 +51,10 @@ public:
     void AddChild(BView* child);
     bool RemoveChild(BView* child);
     BView* FindView(const char* name) const;
-    BView* Parent() const { return fParent; }
     BWindow* Window() const { return fWindow; }
 
     BRect Frame() const { return fFrame; }
     BRect Bounds() const { return fFrame.OffsetToCopy(B_ORIGIN); }
-    uint32 ResizingMode() const { return fResizingMode; }
     uint32 Flags() const { return fFlags; }
 
     void Invalidate();
@@ -66,7 +64,6 @@ public:
     void SetHighColor(uint8 red, uint8 green, uint8 blue, uint8 alpha = 255);
     rgb_color HighColor() const { return fHighColor; }
     void SetPenSize(float size) { fPenSize = size; }
-    float PenSize() const { return fPenSize; }
     void StrokeLine(BPoint from, BPoint to, pattern = B_SOLID_HIGH);
     void StrokeEllipse(BPoint center, float xRadius, float yRadius, pattern = B_SOLID_HIGH);
 
@@ -95,7 +92,6 @@ private:
     void PublishDrawing();
 
     BRect fFrame;
-    const uint32 fResizingMode;
     const uint32 fFlags;
     const kit::qt::PeerId fPeer;
     rgb_color fHighColor{0, 0, 0, 255};

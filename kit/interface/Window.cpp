@@ -13,7 +13,6 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
       fPeer(kit::qt::NewPeerId()),
       fFrame(frame),
       fTitle(title ? title : ""),
-      fType(type),
       fFlags(flags) {
     kit::qt::CreateWindow(fPeer, {frame, fTitle, type, flags, BMessenger(this)});
 }
@@ -97,7 +96,6 @@ void BWindow::SetTitle(const char* title) {
 
 status_t BWindow::SetFeel(window_feel feel) {
     KIT_CHECK(CallerMayChange());
-    fFeel = feel;
     kit::qt::SetWindowModal(fPeer, feel == B_MODAL_APP_WINDOW_FEEL);
     return B_OK;
 }

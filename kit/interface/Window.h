@@ -31,10 +31,8 @@ public:
     BRect Bounds() const { return fFrame.OffsetToCopy(B_ORIGIN); }
     const char* Title() const { return fTitle.c_str(); }
     void SetTitle(const char* title);
-    window_type Type() const { return fType; }
     uint32 Flags() const { return fFlags; }
     status_t SetFeel(window_feel feel);
-    window_feel Feel() const { return fFeel; }
 
     // Shows what the views have drawn so far, before the window's thread goes on to block.
     void UpdateIfNeeded() { MessageHandled(); }
@@ -55,9 +53,7 @@ private:
     const kit::qt::PeerId fPeer;
     const BRect fFrame;
     std::string fTitle;
-    const window_type fType;
     const uint32 fFlags;
-    window_feel fFeel = B_NORMAL_WINDOW_FEEL;
     bool fShown = false;
     kit::ViewList fChildren;
 };
