@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QThread>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "kit/application/AppDefs.h"
@@ -76,17 +78,29 @@ QIcon ProgramIcon() {
     const QString name = QGuiApplication::desktopFileName();
     if (name.isEmpty())
         return {};
+    // Window managers show a window's icon at 64 pixels at most; larger images would only be
+    // sent to the X server with every window.
     QIcon embedded;
     QDirIterator sizes(":/icons/hicolor", QDir::Dirs | QDir::NoDotAndDotDot);
     while (sizes.hasNext()) {
-        const QString file = sizes.next() + "/apps/" + name + ".png";
-        if (QFile::exists(file))
+        const QString folder = sizes.next();
+        const QString file = folder + "/apps/" + name + ".png";
+        if (QFileInfo(folder).fileName().section('x', 0, 0).toInt() <= 64 && QFile::exists(file))
             embedded.addFile(file);
     }
     return QIcon::fromTheme(name, embedded);
 }
 
 }  // namespace
+
+void GiveWindowsTheProgramIcon() {
+    // Looking the icon up in the theme and reading its images takes longer than showing the
+    // window: the icon follows once the first window is on screen.
+    static bool given = false;
+    if (std::exchange(given, true))
+        return;
+    QTimer::singleShot(0, [] { QApplication::setWindowIcon(ProgramIcon()); });
+}
 
 PeerId NewPeerId() {
     return gNextPeer++;
@@ -118,7 +132,6 @@ void StartGui() {
     QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
     gApplication = new QApplication(argc, argv);
     qInstallMessageHandler(previous);
-    QApplication::setWindowIcon(ProgramIcon());
     gApplication->setQuitOnLastWindowClosed(false);
     gDispatcher = new QObject();
 }

@@ -128,6 +128,7 @@ void ShowWindow(PeerId id) {
         if (auto* window = FindPeer<WindowPeer>(id)) {
             window->show();
             window->activateWindow();
+            GiveWindowsTheProgramIcon();
         }
     });
 }

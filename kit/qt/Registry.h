@@ -12,6 +12,9 @@ void RegisterPeer(PeerId id, QObject* peer);
 QObject* FindPeerObject(PeerId id);
 void ForgetPeer(PeerId id);
 
+// Gives every window, shown or to come, the program's icon, soon after the first is shown.
+void GiveWindowsTheProgramIcon();
+
 template <typename T>
 T* FindPeer(PeerId id) {
     return qobject_cast<T*>(FindPeerObject(id));
