@@ -278,4 +278,15 @@ std::shared_ptr<const std::vector<rgb_color>> WatchPixel(const std::string& wind
     return seen;
 }
 
+std::shared_ptr<const std::vector<LabelState>> WatchLabel(const std::string& window,
+                                                          const std::string& view) {
+    auto seen = std::make_shared<std::vector<LabelState>>();
+    if (auto* label = qobject_cast<LabelPeer*>(FindView(window, view))) {
+        QObject::connect(label, &LabelPeer::Changed, label, [label, seen] {
+            seen->push_back({label->Text().toStdString(), ToRgb(label->Color())});
+        });
+    }
+    return seen;
+}
+
 }  // namespace kit::qt::inspect

@@ -81,5 +81,13 @@ std::optional<Traffic> CanvasTraffic(const std::string& window, const std::strin
 // (empty and never filled when there is no such view).
 std::shared_ptr<const std::vector<rgb_color>> WatchPixel(const std::string& window,
                                                          const std::string& view, int x, int y);
+// From now on, a label's text and colour after each change, in order (empty and never filled
+// when there is no such label): no state it passes through is missed, however briefly shown.
+struct LabelState {
+    std::string text;
+    rgb_color color;
+};
+std::shared_ptr<const std::vector<LabelState>> WatchLabel(const std::string& window,
+                                                          const std::string& view);
 
 }  // namespace kit::qt::inspect

@@ -149,11 +149,13 @@ LabelPeer::LabelPeer(QWidget* parent, const std::string& text, rgb_color color)
 void LabelPeer::SetText(const std::string& text) {
     fText = QString::fromStdString(text);
     update();
+    emit Changed();
 }
 
 void LabelPeer::SetColor(rgb_color color) {
     fColor = ToQColor(color);
     update();
+    emit Changed();
 }
 
 void LabelPeer::paintEvent(QPaintEvent*) {

@@ -64,6 +64,10 @@ public:
     const QString& Text() const { return fText; }
     const QColor& Color() const { return fColor; }
 
+signals:
+    // The text or its colour changed (and will be on screen with the next paint).
+    void Changed();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

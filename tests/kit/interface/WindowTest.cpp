@@ -75,6 +75,11 @@ bool Gone(const std::string& title) {
     return !inspect::FindWindow(title).has_value();
 }
 
+// Every window has left the application: its thread is done with its views.
+bool AllGone() {
+    return be_app->CountWindows() == 0;
+}
+
 }  // namespace
 
 TEST(WindowTest, AViewsMessengerReachesItOnItsWindowsThread) {
@@ -94,7 +99,7 @@ TEST(WindowTest, AViewsMessengerReachesItOnItsWindowsThread) {
     // The close box asks the window's own thread, which then quits and deletes the window.
     ASSERT_TRUE(WaitUntil([&] { return !Gone("messenger"); }));
     ASSERT_TRUE(inspect::Close("messenger"));
-    ASSERT_TRUE(WaitUntil([&] { return Gone("messenger") && be_app->CountWindows() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return Gone("messenger") && AllGone(); }));
     EXPECT_EQ(record.quitRequestedThread, windowThread);
     EXPECT_FALSE(messenger.IsValid());
 }
@@ -118,7 +123,7 @@ TEST(WindowTest, MousePressesArriveInViewCoordinatesThroughTheStatusText) {
     EXPECT_EQ(record.y, 295);
 
     window->PostMessage(B_QUIT_REQUESTED);
-    ASSERT_TRUE(WaitUntil([&] { return Gone("mouse"); }));
+    ASSERT_TRUE(WaitUntil([&] { return Gone("mouse") && AllGone(); }));
 }
 
 TEST(WindowTest, AViewDrawsAliasedInItsHighColourOnWhite) {
@@ -137,7 +142,7 @@ TEST(WindowTest, AViewDrawsAliasedInItsHighColourOnWhite) {
     EXPECT_EQ(inspect::Pixel("drawing", "board", 30, 30), white);
     EXPECT_EQ(inspect::Pixel("drawing", "board", 301, 0), std::nullopt);
     window->PostMessage(B_QUIT_REQUESTED);
-    ASSERT_TRUE(WaitUntil([&] { return Gone("drawing"); }));
+    ASSERT_TRUE(WaitUntil([&] { return Gone("drawing") && AllGone(); }));
 }
 
 // A window joins the application, and its quitting, only once it is whole: one still being built
@@ -174,7 +179,7 @@ TEST(WindowTest, ChangesFromAForeignThreadBreakTheContract) {
     window->SetTitle("changed");
     window->Unlock();
     window->PostMessage(B_QUIT_REQUESTED);
-    ASSERT_TRUE(WaitUntil([&] { return Gone("changed"); }));
+    ASSERT_TRUE(WaitUntil(AllGone));
 #else
     GTEST_SKIP() << "the threading contracts are checked in the test builds only";
 #endif
