@@ -4,7 +4,8 @@
 set -u
 program=$1
 log=$(mktemp)
-trap 'kill ${server:-} ${pid:-} 2>/dev/null; rm -f "$log" "${number:-}"' EXIT
+output=$(mktemp)
+trap 'kill ${server:-} ${pid:-} 2>/dev/null; rm -f "$log" "$output" "${number:-}"' EXIT
 
 # Waits up to $1 tenths of a second for the command after it to succeed.
 within() {
@@ -27,11 +28,14 @@ rm -f "$number"
 unset QT_QPA_PLATFORM
 within 100 xwininfo -root || { echo "Xvfb does not answer"; cat "$log"; exit 1; }
 
-"$program" &
+"$program" >"$output" 2>&1 &
 pid=$!
 if ! within 150 sh -c 'xwininfo -root -tree | grep -q "\"Quillet 1.4\": (\"quillet\".*301x341"'; then
     echo "the window \"Quillet 1.4\" of 301 x 341 never showed"
     xwininfo -root -tree
+    kill -0 "$pid" 2>/dev/null && echo "the program is still running" || echo "the program ended"
+    echo "what it printed:"
+    cat "$output"
     exit 1
 fi
 kill -TERM "$pid"
