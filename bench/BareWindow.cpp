@@ -1,9 +1,12 @@
 // The floor of the desktop measurements (bench/desktop.py): the main window's content made the
 // bare Qt way on the GUI thread alone (the same menus, the board, the four status texts), shown
-// and then left alone: nothing ticks. Ends on SIGTERM. Bench floor code: it includes Qt directly.
+// and then left alone: nothing ticks. With --tick, its clock text counts the seconds from a
+// QTimer, the bare Qt way of a ticking clock. Ends on SIGTERM. Bench floor code: it includes Qt
+// directly.
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QTimer>
 #include <QWidget>
 
 #include "bench/BareBoard.h"
@@ -16,13 +19,14 @@ void Item(QMenu* menu, const char* label, QKeyCombination shortcut, bool enabled
     action->setEnabled(enabled);
 }
 
-void Status(QWidget* window, const char* text, QRect frame, QColor color = Qt::black) {
+QLabel* Status(QWidget* window, const char* text, QRect frame, QColor color = Qt::black) {
     auto* label = new QLabel(text, window);
     label->setGeometry(frame);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
+    return label;
 }
 
 }  // namespace
@@ -47,7 +51,15 @@ int main(int argc, char** argv) {
     Status(&window, "Listen for connections...", QRect(1, 310, 150, 31));
     Status(&window, "X: 0", QRect(221, 310, 41, 31));
     Status(&window, "O: 0", QRect(261, 310, 36, 31));
-    Status(&window, "00:00", QRect(171, 310, 41, 31), Qt::red);
+    QLabel* clock = Status(&window, "00:00", QRect(171, 310, 41, 31), Qt::red);
+    QTimer tick;
+    int elapsed = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        ++elapsed;
+        clock->setText(QString::asprintf("%02d:%02d", elapsed / 60 % 100, elapsed % 60));
+    });
+    if (application.arguments().contains("--tick"))
+        tick.start(1000);
     window.show();
     return application.exec();
 }

@@ -10,8 +10,10 @@ nanoseconds; the clock ticks of .../stat are too coarse for a few milliseconds a
 memory: VmHWM of /proc/<pid>/status at the end of its idle time.
 
 The floor is bench/BareWindow.cpp: the main window's content made the bare Qt way, with
-nothing ticking. The whole run happens in a network namespace of its own, with an Xvfb of its
-own, so port 1777 is free and nothing else on the machine is disturbed. Needs Xvfb.
+nothing ticking; beside it the same window whose clock text counts the seconds from a QTimer,
+the bare Qt way of the one thing an idle Quillet does. The whole run happens in a network
+namespace of its own, with an Xvfb of its own, so port 1777 is free and nothing else on the
+machine is disturbed. Needs Xvfb.
 
     python3 bench/desktop.py [--build build] [--seconds 30] [--starts 20] [--also other/quillet]
 """
@@ -167,7 +169,9 @@ def main():
     parser.add_argument("--also", action="append", default=[], metavar="QUILLET",
                         help="another build of the program to measure in the same run")
     options = parser.parse_args()
-    programs = [("bare Qt window (floor)", [os.path.join(options.build, "bench/bare_window")]),
+    bare = os.path.join(options.build, "bench/bare_window")
+    programs = [("bare Qt window (floor)", [bare]),
+                ("bare Qt window, clock ticking", [bare, "--tick"]),
                 ("quillet", [os.path.join(options.build, "quillet")])]
     programs += [(path, [path]) for path in options.also]
 
