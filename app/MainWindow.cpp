@@ -3,12 +3,12 @@
 #include <string>
 
 #include "app/Clock.h"
-#include "messages/Messages.h"
 #include "dialogs/MsgWindow.h"
 #include "dialogs/NewWindow.h"
 #include "kit/application/Application.h"
 #include "kit/interface/Alert.h"
 #include "kit/network/Socket.h"
+#include "messages/Messages.h"
 #include "net/Addresses.h"
 
 namespace {

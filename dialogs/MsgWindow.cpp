@@ -1,8 +1,8 @@
 #include "dialogs/MsgWindow.h"
 
-#include "messages/Messages.h"
 #include "kit/interface/Alert.h"
 #include "kit/interface/ScrollView.h"
+#include "messages/Messages.h"
 #include "net/NetView.h"
 #include "net/Protocol.h"
 

@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "kit/interface/Alert.h"
-#include "net/NetView.h"
 #include "messages/Messages.h"
+#include "net/NetView.h"
 #include "net/Protocol.h"
 
 namespace {

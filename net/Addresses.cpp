@@ -35,15 +35,13 @@ bool LooksLikeIPv6(std::string_view text) {
 // The order in which the list shows an address; negative for one to leave out.
 int Rank(const kit::SocketAddress& address) {
     if (address.Family() == AF_INET6) {
-        const auto* bytes =
-            reinterpret_cast<const sockaddr_in6*>(&address.storage)->sin6_addr.s6_addr;
         const in6_addr& ip = reinterpret_cast<const sockaddr_in6*>(&address.storage)->sin6_addr;
         if (IN6_IS_ADDR_LOOPBACK(&ip) || IN6_IS_ADDR_UNSPECIFIED(&ip) ||
             IN6_IS_ADDR_V4MAPPED(&ip) || IN6_IS_ADDR_MULTICAST(&ip))
             return -1;
         if (IN6_IS_ADDR_LINKLOCAL(&ip))
             return 4;
-        return (bytes[0] & 0xFE) == 0xFC ? 1 : 0;  // unique local after global
+        return (ip.s6_addr[0] & 0xFE) == 0xFC ? 1 : 0;  // unique local after global
     }
     const uint32_t ip =
         ntohl(reinterpret_cast<const sockaddr_in*>(&address.storage)->sin_addr.s_addr);

@@ -24,8 +24,8 @@ struct HostQuery {
 // these (anything after the address included).
 std::optional<HostQuery> ReadAddressField(std::string_view typed);
 
-// One address per line that another player can type to reach this machine, global IPv6 first,
-// then IPv4 (public before private), then link-local ones with their zone; loopback left out.
+// One address per line that another player can type to reach this machine: global IPv6, unique
+// local IPv6, public IPv4, private IPv4, then link-local ones with their zone; loopback left out.
 // Ends with the port to connect to. One sentence when there is none.
 std::string AddressesText(const std::vector<kit::InterfaceAddress>& interfaces, int port);
 

@@ -4,8 +4,8 @@
 //
 // The locks, in the one order in which a thread may take them while holding another: a looper's
 // lock (BLooper::Lock, held while a window handles a message), the link's lock (NetView), a
-// runner's schedule, a queue's mutex (kit::Port). None of them is held while posting to a queue
-// that may be full, nor while waiting for another thread to end.
+// queue's mutex (kit::Port, which also guards its runners' timers). None of them is held while
+// posting to a queue that may be full, nor while waiting for another thread to end.
 #pragma once
 
 #include <atomic>
