@@ -11,11 +11,16 @@ memory: VmHWM of /proc/<pid>/status at the end of its idle time.
 
 The floor is bench/BareWindow.cpp: the main window's content made the bare Qt way, with
 nothing ticking; beside it the same window whose clock text counts the seconds from a QTimer,
-the bare Qt way of the one thing an idle Quillet does. The whole run happens in a network
-namespace of its own, with an Xvfb of its own, so port 1777 is free and nothing else on the
-machine is disturbed. Needs Xvfb.
+the bare Qt way of the one thing an idle Quillet does, once with Qt's defaults and once without
+X shared memory, as Quillet draws. The whole run happens in a network namespace of its own, with
+an Xvfb of its own, so port 1777 is free and nothing else on the machine is disturbed. Needs Xvfb.
 
-    python3 bench/desktop.py [--build build] [--seconds 30] [--starts 20] [--also other/quillet]
+With --spread, each program's threads are pinned once it has settled: its GUI thread on the last
+CPU, the others on the first. That shows what the wake-ups are where the kernel runs a woken
+thread on an idle CPU rather than beside the thread that woke it.
+
+    python3 bench/desktop.py [--build build] [--seconds 30] [--starts 20] [--spread]
+                             [--also other/quillet]
 """
 import argparse
 import ctypes
@@ -91,10 +96,11 @@ class Display:
         self.env.pop("QT_QPA_PLATFORM", None)
         self.watcher = MapWatcher(self.name)
 
-    def start_and_wait_mapped(self, command):
-        """Starts command and returns (process, seconds until its window was mapped)."""
+    def start_and_wait_mapped(self, command, env):
+        """Starts command with env added to the display's and returns (process, seconds until its
+        window was mapped)."""
         started = time.monotonic()
-        process = subprocess.Popen(command, env=self.env, stdout=subprocess.DEVNULL,
+        process = subprocess.Popen(command, env=dict(self.env, **env), stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         self.watcher.wait_for_map()
         return process, time.monotonic() - started
@@ -138,6 +144,18 @@ def threads(pid):
     return found
 
 
+def spread(pid):
+    """Pins the GUI thread (the process's first) to the last CPU and every other to the first."""
+    cpus = sorted(os.sched_getaffinity(pid))
+    if len(cpus) < 2:
+        return
+    for tid in os.listdir("/proc/%d/task" % pid):
+        try:
+            os.sched_setaffinity(int(tid), {cpus[-1] if int(tid) == pid else cpus[0]})
+        except ProcessLookupError:
+            continue  # the thread ended meanwhile
+
+
 def peak_kib(pid):
     with open("/proc/%d/status" % pid) as status:
         for line in status:
@@ -166,28 +184,34 @@ def main():
     parser.add_argument("--seconds", type=float, default=30)
     parser.add_argument("--starts", type=int, default=20)
     parser.add_argument("--settle", type=float, default=5)
+    parser.add_argument("--spread", action="store_true",
+                        help="pin the GUI thread and the other threads to different CPUs")
     parser.add_argument("--also", action="append", default=[], metavar="QUILLET",
                         help="another build of the program to measure in the same run")
     options = parser.parse_args()
     bare = os.path.join(options.build, "bench/bare_window")
-    programs = [("bare Qt window (floor)", [bare]),
-                ("bare Qt window, clock ticking", [bare, "--tick"]),
-                ("quillet", [os.path.join(options.build, "quillet")])]
-    programs += [(path, [path]) for path in options.also]
+    no_shm = {"QT_XCB_NO_MITSHM": "1"}
+    programs = [("bare Qt window (floor)", [bare], {}),
+                ("bare Qt window, clock ticking", [bare, "--tick"], {}),
+                ("bare Qt window, ticking, no MIT-SHM", [bare, "--tick"], no_shm),
+                ("quillet", [os.path.join(options.build, "quillet")], {})]
+    programs += [(path, [path], {}) for path in options.also]
 
     display = Display()
     try:
-        startup = {name: [] for name, _ in programs}
+        startup = {name: [] for name, _, _ in programs}
         for _ in range(options.starts):
-            for name, command in programs:
-                process, seconds = display.start_and_wait_mapped(command)
+            for name, command, env in programs:
+                process, seconds = display.start_and_wait_mapped(command, env)
                 startup[name].append(seconds)
                 time.sleep(0.3)  # let it finish drawing before it is ended
                 stop(process)
         # One program at a time, so that none is disturbed by another's clock.
         idle = {}
-        for name, command in programs:
-            process = display.start_and_wait_mapped(command)[0]
+        for name, command, env in programs:
+            process = display.start_and_wait_mapped(command, env)[0]
+            if options.spread:
+                spread(process.pid)
             time.sleep(options.settle)
             before = threads(process.pid)
             time.sleep(options.seconds)
@@ -199,20 +223,22 @@ def main():
 
     print("Idle for %g s after %g s to settle, per thread: wake-ups a second (voluntary + "
           "involuntary) and CPU ms a minute" % (options.seconds, options.settle))
+    if options.spread:
+        print("  (each program's GUI thread pinned to the last CPU, its other threads to the first)")
     for name, (rows, _) in idle.items():
         voluntary = sum(row[1] for row in rows)
         involuntary = sum(row[2] for row in rows)
-        print("  %-40s %5.2f /s (%.2f + %.2f) %6.1f ms/min"
+        print("  %-48s %5.2f /s (%.2f + %.2f) %6.1f ms/min"
               % (name + ", all threads", voluntary + involuntary, voluntary, involuntary,
                  sum(row[3] for row in rows)))
         for thread, voluntary, involuntary, cpu in rows:
-            print("    %-38s %5.2f /s (%.2f + %.2f) %6.1f ms/min"
+            print("    %-46s %5.2f /s (%.2f + %.2f) %6.1f ms/min"
                   % (thread, voluntary + involuntary, voluntary, involuntary, cpu))
     floor = programs[0][0]
     medians = {name: statistics.median(times) * 1000 for name, times in startup.items()}
     print("Start-up to the window mapped (median of %d) and peak memory (VmHWM):" % options.starts)
-    for name, _ in programs:
-        print("  %-40s %7.1f ms (%.2fx) %8d KiB (%.2fx)"
+    for name, _, _ in programs:
+        print("  %-48s %7.1f ms (%.2fx) %8d KiB (%.2fx)"
               % (name, medians[name], medians[name] / medians[floor], idle[name][1],
                  idle[name][1] / idle[floor][1]))
 
