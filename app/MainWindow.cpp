@@ -191,7 +191,7 @@ void MainWindow::MessageReceived(BMessage* message) {
             seconds = 0;
             int8 player = 0;
             message->FindInt8(FIELD_PLAYER, &player);
-            timeView->SetHighColor(player == PLAYER_O ? COLOR_O : COLOR_X);
+            timeView->SetHighColor(PlayerColor(player));
             timeView->SetText("00:00");
             break;
         }

@@ -116,7 +116,7 @@ void GameView::DrawGame(bool checkWin) {
             full = full && player != 0;
             // An emptied board is drawn anew by its invalidation.
             if (player != 0 && shown[column][row] != player) {
-                StrokeMark(column, row, player, player == PLAYER_X ? COLOR_X : COLOR_O);
+                StrokeMark(column, row, player, PlayerColor(player));
                 shown[column][row] = player;
             }
             if (board.Cell(column, row) > Board::kLastMoveFlag) {
@@ -160,10 +160,7 @@ void GameView::Blink() {
     const int player = board.PlayerAt(lastColumn, lastRow);
     if (player != 0) {
         const bool erase = blinkCount % 2 == 1;
-        StrokeMark(lastColumn, lastRow, player,
-                   erase                ? kWhite
-                   : player == PLAYER_X ? COLOR_X
-                                        : COLOR_O);
+        StrokeMark(lastColumn, lastRow, player, erase ? kWhite : PlayerColor(player));
         shown[lastColumn][lastRow] = erase ? 0 : player;
     }
     if (blinkCount == kBlinkTicks)

@@ -20,6 +20,10 @@ constexpr int32 GAME_NETWORK = 2;
 // X is red and O blue, on the board and on the move clock.
 constexpr rgb_color COLOR_X = {255, 0, 0, 0};
 constexpr rgb_color COLOR_O = {0, 0, 255, 0};
+// The colour of a player's marks, and of the move clock while that player is to move.
+constexpr rgb_color PlayerColor(int player) {
+    return player == PLAYER_O ? COLOR_O : COLOR_X;
+}
 
 class GameView : public BView {
 public:

@@ -6,7 +6,6 @@
 // B_QUIT_REQUESTED.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
