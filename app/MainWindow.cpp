@@ -111,6 +111,14 @@ void MainWindow::ShowAbout() {
     alert->Go();
 }
 
+void MainWindow::ShowUndelivered(int32 count) {
+    const std::string text = count == 1 ? "1 message did not reach the other player."
+                                        : std::to_string(count) +
+                                              " messages did not reach the other player.";
+    (new BAlert("Quillet", text.c_str(), "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
+        ->Go();
+}
+
 void MainWindow::ShowChat(const char* text) {
     std::erase_if(readWindows, [](const BMessenger& window) { return !window.IsValid(); });
     if (readWindows.size() >= kMaxReadWindows) {
@@ -174,6 +182,12 @@ void MainWindow::MessageReceived(BMessage* message) {
                 ShowChat(text);
             else
                 ContinueChat(text);
+            break;
+        }
+        case MSG_UNDELIVERED: {
+            int32 count = 0;
+            if (message->FindInt32(FIELD_COUNT, &count) == B_OK && count > 0)
+                ShowUndelivered(count);
             break;
         }
         case MSG_LINK_UP:

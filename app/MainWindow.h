@@ -33,6 +33,8 @@ private:
     void EnableLinkItems(bool enabled);
     void ResetClock();
     void ShowAbout();
+    // Tells the user that count messages were lost with a link that ended.
+    void ShowUndelivered(int32 count);
     // A received chat: in a read window of its own, or at the end of the newest when
     // kMaxReadWindows are open.
     void ShowChat(const char* text);

@@ -197,6 +197,24 @@ void GameView::MouseDown(BPoint where) {
 
 void GameView::MessageReceived(BMessage* message) {
     switch (message->what) {
+        case MSG_NET_PUT:
+        case MSG_NET_GAME_START:
+        case MSG_NET_GAME_END:
+            // What a link reported before it ended (this side connected elsewhere or started a
+            // local game meanwhile) belongs to no game on the board now.
+            if (netView != nullptr && netView->IsCurrentLink(message))
+                LinkReport(message);
+            break;
+        case MSG_TICK:
+            Blink();
+            break;
+        default:
+            BView::MessageReceived(message);
+    }
+}
+
+void GameView::LinkReport(BMessage* message) {
+    switch (message->what) {
         case MSG_NET_PUT: {
             // A move still queued when the link ended must not land in the next local game.
             if (mode != GAME_NETWORK)
@@ -232,10 +250,5 @@ void GameView::MessageReceived(BMessage* message) {
             }
             NewGame(false, PLAYER_X);
             break;
-        case MSG_TICK:
-            Blink();
-            break;
-        default:
-            BView::MessageReceived(message);
     }
 }

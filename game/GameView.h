@@ -52,6 +52,8 @@ public:
     NetView* netView = nullptr;
 
 private:
+    // A move, start or end reported by the link that is up.
+    void LinkReport(BMessage* message);
     void StartGame(int32 gameMode, int firstPlayer);
     void Blink();
     void RestartBlink();

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 // Network game events, to the board (and to the connect dialog).
+// Those to the board carry "link" (int32), the number of the link they came from.
 constexpr uint32_t MSG_NET_PUT = 3001;         // "par1", "par2": the peer's move
 constexpr uint32_t MSG_NET_GAME_START = 3011;  // a link is up
 constexpr uint32_t MSG_NET_GAME_END = 3012;    // the link was not made, or the peer left
@@ -32,6 +33,8 @@ constexpr uint32_t MSG_TURN = 6004;  // "player" (int8): whose turn it now is
 // "msg": more text of the chat received last, from a later read; to the main window and on to
 // the read window that shows that chat.
 constexpr uint32_t MSG_CHAT_CONTINUED = 6005;
+// "count" (int32): messages that did not reach the peer before the link ended.
+constexpr uint32_t MSG_UNDELIVERED = 6006;
 
 // Menu commands and the timer tick. MSG_NEW_LOCAL_GAME and MSG_SEND_CHAT share a code; each goes
 // only to its own window.
@@ -53,3 +56,5 @@ constexpr const char* FIELD_PAR1 = "par1";
 constexpr const char* FIELD_PAR2 = "par2";
 constexpr const char* FIELD_PLAYER = "player";
 constexpr const char* FIELD_MSG = "msg";
+constexpr const char* FIELD_LINK = "link";
+constexpr const char* FIELD_COUNT = "count";

@@ -51,7 +51,8 @@ constexpr bigtime_t kAcceptRetryPause = 100000;
 constexpr bigtime_t kBindRetryPause = 2000000;
 
 // A socket bound to port 1777 on every address, ready to listen: IPv6 and IPv4 at once where the
-// system has IPv6, IPv4 alone where it has not. -1 when the port is taken.
+// system has IPv6, IPv4 alone where it has not. -1 when the port is taken. Another program's
+// socket may still bind beside it until it listens (both ask for SO_REUSEADDR).
 int BoundListener() {
     for (const int family : {AF_INET6, AF_INET}) {
         OwnedSocket listening(kit::socket(family, SOCK_STREAM, 0));
@@ -94,13 +95,14 @@ NetView::NetView(std::unique_ptr<BMessenger> board, std::unique_ptr<BMessenger> 
       mainMessenger(std::move(main)),
       linkState(LINK_NOT_CONNECTED),
       raceSeam(std::move(seam)) {
-    StartListenThread();
+    std::lock_guard serial(threadsLock);
+    RestartListenLoop();
 }
 
 NetView::~NetView() {
     Post(mainMessenger.get(), MSG_RESET_SCORE);
-    DisConnect(true, false);
-    DisListen(true, false);
+    EndLink(Side::Client, true, false, kQuitFlushWait);
+    EndLink(Side::Server, true, false, kQuitFlushWait);
 }
 
 void NetView::Post(BMessenger* target, uint32 what) {
@@ -108,9 +110,10 @@ void NetView::Post(BMessenger* target, uint32 what) {
         target->SendMessage(what);
 }
 
-void NetView::StartListenThread() {
-    // One listen loop at a time: one still running (a second "Cancel" restarts listening while
-    // the first restart still listens) would hold the port, and every new one fail to bind.
+void NetView::RestartListenLoop() {
+    // One listen loop at a time: one still running (the board and the connect dialog both restart
+    // listening when a peer comes and goes at once) would hold the port, and every new one fail
+    // to bind. threadsLock keeps a second restart out until this one has stored its thread.
     thread_id previous;
     int previousSocket = -1;
     {
@@ -178,14 +181,15 @@ bool NetView::ConnectToIP(const char* address) {
             continue;
         KeepAlive(connecting.Get());
         Pass(RacePoint::BeforeBringUp);
-        if (!BringUp(Side::Client, connecting.Get()))
+        const int32 link = BringUp(Side::Client, connecting.Get());
+        if (link == 0)
             return false;
         const int socket = connecting.Release();
-        if (Report(socket, boardMessenger.get(), MSG_NET_GAME_START) &&
-            Report(socket, dialogMessenger.get(), MSG_NET_GAME_START) &&
-            Report(socket, mainMessenger.get(), LINK_CLIENT) &&
-            Report(socket, mainMessenger.get(), MSG_LINK_UP))
-            LoopMessages(USE_CLIENT_SOCKET);
+        if (Report(socket, link, boardMessenger.get(), MSG_NET_GAME_START) &&
+            Report(socket, link, dialogMessenger.get(), MSG_NET_GAME_START) &&
+            Report(socket, link, mainMessenger.get(), LINK_CLIENT) &&
+            Report(socket, link, mainMessenger.get(), MSG_LINK_UP))
+            LoopMessages(socket, link);
         return true;
     }
     Refuse();
@@ -199,25 +203,37 @@ void NetView::Refuse() {
         ->Go();
 }
 
-bool NetView::BringUp(Side side, int socket) {
+int32 NetView::BringUp(Side side, int socket) {
     std::lock_guard lock(linkLock);
     // DisConnect or DisListen has already let go of this thread: the link is not to come up.
     if ((side == Side::Client ? msgThread : listenThread) != find_thread(nullptr))
-        return false;
+        return 0;
     (side == Side::Client ? clientSocket : serverSocket) = socket;
     reader = kit::CurrentThread();
-    unsent.clear();
+    unsent.Clear();
     peerStalled = false;
+    sendBroken = false;
     if (side == Side::Server)
         Queue(socket, protocol::Greeting());
     SetState(side == Side::Client ? LINK_CLIENT : LINK_SERVER);
-    return true;
+    return ++linkNumber;
+}
+
+int NetView::OpenListener() {
+    OwnedSocket listening(BoundListener());
+    if (listening.Get() < 0)
+        return -1;
+    Pass(RacePoint::BeforeListen);
+    // Two programs that bound the port at once both get it; only the first to listen keeps it.
+    if (kit::listen(listening.Get(), 1) != 0)
+        return -1;
+    return listening.Release();
 }
 
 bool NetView::ListenForConnections() {
     // While another program holds the port, the status says so and the loop tries again.
     int bound;
-    for (bool reported = false; (bound = BoundListener()) < 0; reported = true) {
+    for (bool reported = false; (bound = OpenListener()) < 0; reported = true) {
         if (!reported)
             Post(mainMessenger.get(), LINK_PORT_IN_USE);
         snooze(kBindRetryPause);
@@ -227,7 +243,6 @@ bool NetView::ListenForConnections() {
     int peerSocket;
     for (;;) {
         Post(mainMessenger.get(), LINK_LISTENING);
-        kit::listen(listening.Get(), 1);
         sockaddr_storage peer{};
         socklen_t length = sizeof peer;
         peerSocket = kit::accept(listening.Get(), reinterpret_cast<sockaddr*>(&peer), &length);
@@ -239,16 +254,16 @@ bool NetView::ListenForConnections() {
     OwnedSocket accepted(peerSocket);
     KeepAlive(accepted.Get());
     Pass(RacePoint::BeforeBringUp);
-    if (!BringUp(Side::Server, accepted.Get()))
+    const int32 link = BringUp(Side::Server, accepted.Get());
+    if (link == 0)
         return false;
     const int socket = accepted.Release();
-    if (!Report(socket, boardMessenger.get(), MSG_NET_GAME_START))
+    if (!Report(socket, link, boardMessenger.get(), MSG_NET_GAME_START))
         return false;
     listening.Close();
-    // Read directly: a server socket is never taken for the client socket's marker.
-    if (Report(socket, mainMessenger.get(), LINK_SERVER) &&
-        Report(socket, mainMessenger.get(), MSG_LINK_UP))
-        ReadLink(socket);
+    if (Report(socket, link, mainMessenger.get(), LINK_SERVER) &&
+        Report(socket, link, mainMessenger.get(), MSG_LINK_UP))
+        LoopMessages(socket, link);
     return false;
 }
 
@@ -257,27 +272,28 @@ bool NetView::StillReading(int socket) {
     return linkState != LINK_NOT_CONNECTED && (socket == clientSocket || socket == serverSocket);
 }
 
-bool NetView::Report(int socket, BMessenger* target, uint32 what) {
+bool NetView::Report(int socket, int32 link, BMessenger* target, BMessage message) {
     // Ending the link waits for this thread before it reports the end, so a report that passes
     // this check arrives before that end, and none after it.
     if (!StillReading(socket))
         return false;
-    Post(target, what);
+    if (target != nullptr) {
+        if (target == boardMessenger.get())
+            message.AddInt32(FIELD_LINK, link);
+        target->SendMessage(&message);
+    }
     return true;
 }
 
-bool NetView::LoopMessages(int socket) {
-    if (socket == USE_CLIENT_SOCKET) {
-        std::lock_guard lock(linkLock);
-        socket = clientSocket;
-    }
-    if (socket < 0)
-        return true;
-    ReadLink(socket);
-    return false;
+bool NetView::IsCurrentLink(const BMessage* report) {
+    int32 link = 0;
+    if (report == nullptr || report->FindInt32(FIELD_LINK, &link) != B_OK)
+        return false;
+    std::lock_guard lock(linkLock);
+    return linkState != LINK_NOT_CONNECTED && link == linkNumber;
 }
 
-void NetView::ReadLink(int socket) {
+void NetView::LoopMessages(int socket, int32 link) {
     protocol::Reader parser;
     std::vector<protocol::Received> received;
     char buffer[protocol::kReceiveSize];
@@ -286,7 +302,7 @@ void NetView::ReadLink(int socket) {
         bool stalled;
         {
             std::lock_guard lock(linkLock);
-            if (!unsent.empty())
+            if (!unsent.Empty())
                 wanted |= POLLOUT;
             stalled = peerStalled;
         }
@@ -315,14 +331,13 @@ void NetView::ReadLink(int socket) {
         Pass(RacePoint::BeforeReport);
         for (protocol::Received& item : received) {
             // Once this side ended the link, what its reader got is no longer reported.
-            if (!StillReading(socket))
-                return;
             switch (item.kind) {
                 case protocol::Received::Kind::Move: {
                     BMessage move(MSG_NET_PUT);
                     move.AddString(FIELD_PAR1, item.par1);
                     move.AddString(FIELD_PAR2, item.par2);
-                    boardMessenger->SendMessage(&move);
+                    if (!Report(socket, link, boardMessenger.get(), std::move(move)))
+                        return;
                     break;
                 }
                 case protocol::Received::Kind::Chat:
@@ -330,57 +345,69 @@ void NetView::ReadLink(int socket) {
                     BMessage chat(item.kind == protocol::Received::Kind::Chat ? MSG_CHAT_RECEIVED
                                                                               : MSG_CHAT_CONTINUED);
                     chat.AddString(FIELD_MSG, item.text);
-                    mainMessenger->SendMessage(&chat);
+                    if (!Report(socket, link, mainMessenger.get(), std::move(chat)))
+                        return;
                     break;
                 }
                 case protocol::Received::Kind::End:
-                    Post(boardMessenger.get(), MSG_NET_GAME_END);
-                    Post(mainMessenger.get(), MSG_LINK_DOWN);
+                    if (Report(socket, link, boardMessenger.get(), MSG_NET_GAME_END))
+                        Post(mainMessenger.get(), MSG_LINK_DOWN);
                     return;
             }
         }
     }
 }
 
-void NetView::Queue(int socket, std::string_view bytes) {
-    KIT_CHECK(linkLock.HeldByCaller());
-    if (socket < 0)
-        return;
-    if (unsent.empty()) {
+namespace {
+
+// What a socket takes now without waiting; nothing once the connection is broken.
+protocol::Outbox::Send SendOn(int socket) {
+    return [socket](std::string_view bytes) -> std::optional<size_t> {
         const ssize_t sent = kit::send(socket, bytes.data(), bytes.size(), MSG_DONTWAIT);
-        // A broken connection takes nothing more; its reader reports the peer gone.
-        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return;
-        bytes.remove_prefix(sent > 0 ? sent : 0);
-        if (bytes.empty())
-            return;
-    }
-    unsent.append(bytes);
-    peerStalled = unsent.size() > kMaxUnsent;
-    kit::Unpark(reader);
+        if (sent >= 0)
+            return static_cast<size_t>(sent);
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return 0;
+        return std::nullopt;
+    };
+}
+
+}  // namespace
+
+bool NetView::Queue(int socket, std::string message) {
+    KIT_CHECK(linkLock.HeldByCaller());
+    if (socket < 0 || sendBroken)
+        return false;
+    const bool waited = !unsent.Empty();
+    // A broken connection takes nothing more; its reader reports the peer gone.
+    sendBroken = unsent.Add(std::move(message), SendOn(socket)) == protocol::Outbox::State::Broken;
+    if (sendBroken)
+        return false;
+    peerStalled = unsent.Bytes() > kMaxUnsent;
+    if (!waited && !unsent.Empty())
+        kit::Unpark(reader);
+    return true;
 }
 
 void NetView::Flush(int socket) {
     KIT_CHECK(linkLock.HeldByCaller());
-    while (!unsent.empty()) {
-        const ssize_t sent = kit::send(socket, unsent.data(), unsent.size(), MSG_DONTWAIT);
-        if (sent <= 0)
-            return;
-        unsent.erase(0, sent);
-    }
+    if (!sendBroken)
+        sendBroken = unsent.Flush(SendOn(socket)) == protocol::Outbox::State::Broken;
 }
 
 int NetView::SendMessage(const char* text) {
     if (text == nullptr)
         return -1;
     std::lock_guard lock(linkLock);
-    if (linkState == LINK_CLIENT)
-        Queue(clientSocket, text);
-    else if (linkState == LINK_SERVER)
-        Queue(serverSocket, text);
-    else
+    // A peer too far behind is about to be given up: what is sent now would be lost.
+    if (peerStalled)
         return -1;
-    return 1;
+    bool queued = false;
+    if (linkState == LINK_CLIENT)
+        queued = Queue(clientSocket, text);
+    else if (linkState == LINK_SERVER)
+        queued = Queue(serverSocket, text);
+    return queued ? 1 : -1;
 }
 
 void NetView::DisConnect(bool stopThread, bool restartListen) {
@@ -391,29 +418,42 @@ void NetView::DisListen(bool stopThread, bool restartListen) {
     EndLink(Side::Server, stopThread, restartListen);
 }
 
-void NetView::EndLink(Side side, bool stopThread, bool restartListen) {
+void NetView::EndLink(Side side, bool stopThread, bool restartListen, bigtime_t flushWait) {
+    std::lock_guard serial(threadsLock);
     int& ownSocket = side == Side::Client ? clientSocket : serverSocket;
     thread_id& ownThread = side == Side::Client ? msgThread : listenThread;
     int socket;
+    int up = -1;
     thread_id thread = -1;
     bool wasUp;
+    bool endQueued = false;
     {
         std::lock_guard lock(linkLock);
         wasUp = linkState != LINK_NOT_CONNECTED;
         if (wasUp) {
-            // "DIS" goes after whatever still waits; what the socket cannot take now is lost
-            // with the link.
-            const int up = linkState == LINK_CLIENT ? clientSocket : serverSocket;
-            Queue(up, protocol::End());
+            // "DIS" goes after whatever still waits.
+            up = linkState == LINK_CLIENT ? clientSocket : serverSocket;
+            endQueued = Queue(up, protocol::End());
             Flush(up);
-            unsent.clear();
-            peerStalled = false;
-            reader.reset();
         }
         SetState(LINK_NOT_CONNECTED);
         socket = std::exchange(ownSocket, -1);
         if (stopThread)
             thread = std::exchange(ownThread, -1);
+    }
+    // The socket is still open: only this side closes it, below.
+    if (wasUp && flushWait > 0 && up >= 0)
+        FlushFor(up, flushWait);
+    size_t undelivered = 0;
+    if (wasUp) {
+        std::lock_guard lock(linkLock);
+        // What the peer has not taken by now is lost with the link; "DIS", last in the queue when
+        // it is in it, is no message of the user's.
+        const size_t left = unsent.Clear();
+        undelivered = left - (endQueued && left > 0 ? 1 : 0);
+        peerStalled = false;
+        sendBroken = false;
+        reader.reset();
     }
     // The socket is closed only once its reader is gone, so that its number is never reused
     // under a reader's feet.
@@ -426,6 +466,28 @@ void NetView::EndLink(Side side, bool stopThread, bool restartListen) {
     Post(mainMessenger.get(), LINK_NOT_CONNECTED);
     if (wasUp)
         Post(mainMessenger.get(), MSG_LINK_DOWN);
+    if (undelivered > 0 && mainMessenger != nullptr) {
+        BMessage lost(MSG_UNDELIVERED);
+        lost.AddInt32(FIELD_COUNT, static_cast<int32>(undelivered));
+        mainMessenger->SendMessage(&lost);
+    }
     if (restartListen)
-        StartListenThread();
+        RestartListenLoop();
+}
+
+void NetView::FlushFor(int socket, bigtime_t wait) {
+    const bigtime_t deadline = system_time() + wait;
+    for (;;) {
+        {
+            std::lock_guard lock(linkLock);
+            Flush(socket);
+            if (unsent.Empty() || sendBroken)
+                return;
+        }
+        const bigtime_t left = deadline - system_time();
+        if (left <= 0)
+            return;
+        pollfd writable{socket, POLLOUT, 0};
+        poll(&writable, 1, static_cast<int>((left + 999) / 1000));
+    }
 }

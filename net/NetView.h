@@ -4,34 +4,39 @@
 // link reads it, sends what the socket could not take at once, and reports what arrives, by
 // message only, to the board, the main window and the dialog of the current attempt.
 //
-// Threads: built and destroyed on the main window's side; DisConnect, DisListen and SendMessage
-// may be called from any window thread at any time, and never wait for the network. linkState is
-// atomic; the socket fields, the thread fields, the bytes waiting to be sent and every change of
-// state are guarded by linkLock, which is never held while a thread blocks in accept, connect,
-// recv or an alert, while a thread is being stopped, or while a report is posted (a post may wait
-// on a full queue whose owner waits for this lock).
+// Threads: built and destroyed on the main window's side; DisConnect, DisListen, SendMessage and
+// IsCurrentLink may be called from any window thread at any time. SendMessage never waits for the
+// network; DisConnect and DisListen wait only for the link's own threads to stop, and the
+// destructor gives a peer that is behind at most kQuitFlushWait to take what waits for it. Every
+// report to the board names the link it came from (FIELD_LINK), so that one from a link that has
+// ended meanwhile is told apart. linkState is atomic; the socket fields, the thread fields, the
+// messages waiting to be sent and every change of state are guarded by linkLock, which is never
+// held while a thread blocks in accept, connect, recv or an alert, while a thread is being
+// stopped, or while a report is posted (a post may wait on a full queue whose owner waits for this
+// lock). Ending a link and restarting the listen loop hold threadsLock throughout, so that one
+// listen loop runs at a time; the link's own threads never take it.
 #pragma once
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "kit/application/Messenger.h"
 #include "kit/kernel/Checks.h"
 #include "kit/kernel/StopPoint.h"
+#include "net/Outbox.h"
 
 // The link's TCP port, on both sides.
 constexpr uint16 NET_PORT = 1777;
-// The socket argument by which the receive loop is told to read the client socket. Negative, so
-// that no real descriptor is ever taken for it.
-constexpr int USE_CLIENT_SOCKET = -999;
 
 class NetView {
 public:
-    // The points at which this side may end a link under one of its threads: a reader that has
-    // read and not yet reported, a thread whose peer answered and whose link is not yet up.
-    enum class RacePoint { BeforeReport, BeforeBringUp };
+    // The points at which this side may end a link under one of its threads (a reader that has
+    // read and not yet reported, a thread whose peer answered and whose link is not yet up), and
+    // the one at which another program may take the port (bound, not yet listening).
+    enum class RacePoint { BeforeReport, BeforeBringUp, BeforeListen };
     // Called on the link's threads at those points, so that a test can hold a thread there.
     using RaceSeam = std::function<void(RacePoint)>;
 
@@ -47,19 +52,21 @@ public:
     // when a link was made.
     bool ConnectToIP(const char* address);
     // On the "Listen loop" thread: waits for a peer and reads the link until it ends. While port
-    // 1777 cannot be bound it reports LINK_PORT_IN_USE and tries again every two seconds.
+    // 1777 cannot be bound, or another socket listens on it first, it reports LINK_PORT_IN_USE and
+    // tries again every two seconds.
     bool ListenForConnections();
     // End the link: the peer is told when one is up; DisConnect closes the client socket and
     // stops the "Message loop" thread, DisListen the server socket and the "Listen loop". Ending
-    // a link that was up reports MSG_LINK_DOWN to the main window.
+    // a link that was up reports MSG_LINK_DOWN to the main window, and MSG_UNDELIVERED with the
+    // number of messages that did not go out whole, when there are any.
     void DisConnect(bool stopThread, bool restartListen);
     void DisListen(bool stopThread, bool restartListen);
-    // Reads the client link (USE_CLIENT_SOCKET) until it ends; false then, true at once when
-    // there is none.
-    bool LoopMessages(int socket);
-    // Sends text on the link when one is up: 1. The bytes go out whole and in order, those the
-    // socket cannot take at once later, from the reader. -1, sending nothing, without a link.
+    // Sends text on the link when one is up: 1. The message goes out whole, in order and in sends
+    // of its own; what the socket cannot take at once goes later, from the reader. -1, sending
+    // nothing, without a link, once the connection broke, or once the peer is too far behind.
     int SendMessage(const char* text);
+    // Whether report, posted by this link to the board, comes from the link that is up now.
+    bool IsCurrentLink(const BMessage* report);
 
     static int32 listenloop(void* data);
     static int32 msgloop(void* data);
@@ -83,23 +90,37 @@ public:
 
     // A peer that leaves more than this unread is gone.
     static constexpr size_t kMaxUnsent = 256 * 1024;
+    // How long quitting waits for a peer that is behind to take what waits for it, "DIS" last.
+    static constexpr bigtime_t kQuitFlushWait = 1000000;
 
 private:
     enum class Side { Client, Server };
-    void EndLink(Side side, bool stopThread, bool restartListen);
-    void StartListenThread();
+    void EndLink(Side side, bool stopThread, bool restartListen, bigtime_t flushWait = 0);
+    // Under threadsLock: stops the listen loop that runs, if any, and starts a new one.
+    void RestartListenLoop();
+    // A socket bound to port 1777 and listening; -1 while the port is taken.
+    int OpenListener();
+    // Gives a peer that is behind up to wait to take what waits for it on socket.
+    void FlushFor(int socket, bigtime_t wait);
     // Tells the dialog the attempt failed and shows the failure alert.
     void Refuse();
-    // Stores a link that came up on this thread; false when the link was let go meanwhile.
-    bool BringUp(Side side, int socket);
-    // Reads socket, and sends what waits for it, until the link ends.
-    void ReadLink(int socket);
+    // Stores a link that came up on this thread and returns its number; 0 when the link was let
+    // go meanwhile.
+    int32 BringUp(Side side, int socket);
+    // The receive loop: reads socket, the link numbered link, reports what arrives and sends
+    // what waits for the peer, until the link ends.
+    void LoopMessages(int socket, int32 link);
     // Whether the thread reading socket still owns a link that is up.
     bool StillReading(int socket);
-    // Posts what to target while the link on socket is up; false, posting nothing, once it ended.
-    bool Report(int socket, BMessenger* target, uint32 what);
-    // Under linkLock: sends bytes after those still waiting, keeping what the socket cannot take.
-    void Queue(int socket, std::string_view bytes);
+    // Posts message to target while the link on socket is up; false, posting nothing, once it
+    // ended. Reports to the board carry the link's number.
+    bool Report(int socket, int32 link, BMessenger* target, BMessage message);
+    bool Report(int socket, int32 link, BMessenger* target, uint32 what) {
+        return Report(socket, link, target, BMessage(what));
+    }
+    // Under linkLock: sends message after those still waiting, keeping what the socket cannot
+    // take; false when the connection is broken.
+    bool Queue(int socket, std::string message);
     // Under linkLock: gives the socket what waits, as far as it takes it without waiting.
     void Flush(int socket);
     void Post(BMessenger* target, uint32 what);
@@ -120,12 +141,15 @@ private:
         linkState = state;
     }
 
+    std::mutex threadsLock;      // held while a link ends or the listen loop restarts
     kit::CheckedMutex linkLock;  // guards the fields below and every change of linkState
     int clientSocket = -1;
     int serverSocket = -1;
     thread_id msgThread = -1;
     thread_id listenThread = -1;
-    kit::ThreadHandle reader;  // woken when bytes wait to be sent
-    std::string unsent;        // bytes the socket has not taken yet, oldest first
-    bool peerStalled = false;  // the peer left more than kMaxUnsent unread
+    int32 linkNumber = 0;        // the link that came up last, counted from 1
+    kit::ThreadHandle reader;    // woken when bytes wait to be sent
+    protocol::Outbox unsent;     // messages the socket has not taken yet, oldest first
+    bool peerStalled = false;    // the peer left more than kMaxUnsent unread
+    bool sendBroken = false;     // a send failed: the connection takes nothing more
 };

@@ -74,6 +74,24 @@ bool StartsWithMessage(std::string_view chunk) {
     return false;
 }
 
+// Whether text is the first one or two letters of one of the four words.
+bool StartsAWord(std::string_view text) {
+    if (text.empty() || text.size() >= 3)
+        return false;
+    for (std::string_view word : {"put", "dis", "msg", "con"}) {
+        if (StartsWithKeyword(text, word.substr(0, text.size())))
+            return true;
+    }
+    return false;
+}
+
+// Whether a piece at a chunk's end, without a line feed, may still be cut short by the network:
+// a move's numbers, a chat's blank, a word's last letters. "DIS" ends the link however it is cut.
+bool MayBeUnfinished(std::string_view piece) {
+    return StartsAWord(piece) || StartsWithKeyword(piece, "put") ||
+           (piece.size() == 3 && StartsWithKeyword(piece, "msg"));
+}
+
 // "PUT <par1> <par2>": the board parses the numbers, so the parameters are passed on as text.
 bool ReadMove(std::string_view piece, Received& move) {
     if (piece.size() <= 6)
@@ -109,7 +127,42 @@ std::string End() {
 
 void Reader::Read(std::string_view chunk, std::vector<Received>& received) {
     chunk = chunk.substr(0, chunk.find('\0'));
+    if (chunk.empty())
+        return;
+    if (fUnfinished.empty()) {
+        ReadChunk(chunk, true, received);
+        return;
+    }
+    std::string line = std::exchange(fUnfinished, {});
+    if (StartsWithMessage(chunk)) {
+        // A new message begins: the waiting line was whole.
+        if (fUnfinishedInChat)
+            TakeChatText(line, Received::Kind::ChatMore, received);
+        else
+            ReadChunk(line, false, received);
+        ReadChunk(chunk, true, received);
+        return;
+    }
+    line.append(chunk);
+    if (fUnfinishedInChat && !StartsWithMessage(line)) {
+        // The waiting letters were the end of the chat, and so is what follows them.
+        line.resize(line.size() - chunk.size());
+        TakeChatText(line, Received::Kind::ChatMore, received);
+        ReadChunk(chunk, true, received);
+        return;
+    }
+    ReadChunk(line, true, received);
+}
+
+void Reader::ReadChunk(std::string_view chunk, bool keepUnfinished,
+                       std::vector<Received>& received) {
     if (fInChat && !StartsWithMessage(chunk)) {
+        // A chat's tail of one or two letters may be the start of a word cut by the network.
+        if (keepUnfinished && StartsAWord(chunk)) {
+            fUnfinished = chunk;
+            fUnfinishedInChat = true;
+            return;
+        }
         TakeChatText(chunk, Received::Kind::ChatMore, received);
         return;
     }
@@ -119,6 +172,14 @@ void Reader::Read(std::string_view chunk, std::vector<Received>& received) {
         std::size_t lineFeed = chunk.find('\n', start);
         std::size_t end = lineFeed == std::string_view::npos ? chunk.size() : lineFeed + 1;
         std::string_view piece = chunk.substr(start, end - start);
+        if (keepUnfinished && lineFeed == std::string_view::npos && MayBeUnfinished(piece)) {
+            // A line longer than any message is dropped rather than kept without bound.
+            if (piece.size() <= kUnfinishedLimit) {
+                fUnfinished = piece;
+                fUnfinishedInChat = false;
+            }
+            break;
+        }
         if (StartsWithKeyword(piece, "put")) {
             received.push_back({Received::Kind::Move, {}, {}, {}});
             if (!ReadMove(piece, received.back()))

@@ -5,7 +5,10 @@
 // one recv returned; it splits that chunk after every line feed and reads each piece on its own,
 // except that a chat takes the rest of the chunk and "DIS" ends the reading. A chat longer than
 // one read continues in the next chunks: a chunk that does not start with one of the four words
-// continues the chat before it, up to the bytes a chat may hold.
+// continues the chat before it, up to the bytes a chat may hold. A line the network cut before its
+// end (a move without its line feed, "MSG" without its blank, the first letters of a word) waits
+// for the next chunk, which finishes it, or, when it starts with a word of its own, shows that
+// the waiting line was whole.
 #pragma once
 
 #include <cstddef>
@@ -42,7 +45,12 @@ public:
     // a string's own storage, so reading moves into a reused vector allocates nothing.
     void Read(std::string_view chunk, std::vector<Received>& received);
 
+    // The most bytes of an unfinished line kept for the next chunk: a chat line's.
+    static constexpr std::size_t kUnfinishedLimit = 4 + kChatTextLimit;
+
 private:
+    // Reads a chunk; with keepUnfinished an unfinished line at its end waits in fUnfinished.
+    void ReadChunk(std::string_view chunk, bool keepUnfinished, std::vector<Received>& received);
     // Appends the text of a chat, or more of it, within what a chat may hold; a character cut
     // at the chunk's end waits for the rest in fHeld.
     void TakeChatText(std::string_view text, Received::Kind kind, std::vector<Received>& received);
@@ -50,6 +58,8 @@ private:
     bool fInChat = false;        // the last message read was a chat
     std::size_t fChatBytes = 0;  // its text so far, fHeld not included
     std::string fHeld;           // the start of a character cut at a chunk's end
+    std::string fUnfinished;     // a line cut at a chunk's end, waiting for its rest
+    bool fUnfinishedInChat = false;  // it may also be the end of the chat before it
 };
 
 }  // namespace protocol

@@ -92,12 +92,17 @@ protected:
         turn.AddInt8(FIELD_PLAYER, static_cast<int8>(player));
         window->PostMessage(&turn);
     }
+    // A report of the link, as from a link forced up before any came up (numbered 0).
+    void Report(BMessage report) {
+        report.AddInt32(FIELD_LINK, 0);
+        ASSERT_EQ(BMessenger(window->BoardView()).SendMessage(&report), B_OK);
+    }
     // A peer's move as the link reports it.
     void Put(const char* column, const char* row) {
         BMessage put(MSG_NET_PUT);
         put.AddString(FIELD_PAR1, column);
         put.AddString(FIELD_PAR2, row);
-        ASSERT_EQ(BMessenger(window->BoardView()).SendMessage(&put), B_OK);
+        Report(put);
     }
 
     MainWindow* window = nullptr;
@@ -218,7 +223,7 @@ TEST_F(GameViewTest, RawPeerAndServerTakeTurns) {
 
 TEST_F(GameViewTest, ClientPlaysXOnlyOnItsTurn) {
     window->Link()->linkState = LINK_CLIENT;
-    ASSERT_EQ(BMessenger(window->BoardView()).SendMessage(MSG_NET_GAME_START), B_OK);
+    Report(BMessage(MSG_NET_GAME_START));
     // X's turn: a move of the peer's is dropped, and the turn stays.
     Put("5", "5");
     ASSERT_TRUE(Play(2, 2, 'X'));

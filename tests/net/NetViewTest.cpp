@@ -84,9 +84,18 @@ protected:
             for (const char* name : {FIELD_PAR1, FIELD_PAR2, FIELD_MSG})
                 if (message->FindString(name, &field) == B_OK)
                     report += " " + field;
+            int32 count = 0;
+            if (message->FindInt32(FIELD_COUNT, &count) == B_OK)
+                report += " " + std::to_string(count);
+            test.Block();
             std::lock_guard lock(test.mutex);
             if (message->what == MSG_NET_GAME_START && test.link)
                 report += "@" + std::to_string(test.link->linkState);
+            // A report of a link that has ended since it was posted.
+            int32 number = 0;
+            if (test.markStale && message->FindInt32(FIELD_LINK, &number) == B_OK && test.link &&
+                !test.link->IsCurrentLink(message))
+                report += " stale";
             test.reports.push_back(report);
         }
         NetViewTest& test;
@@ -167,17 +176,29 @@ protected:
     }
 
     // The link's thread that reaches holdPoint waits there until this side begins to stop it,
-    // as when the user acts at that very moment.
+    // as when the user acts at that very moment, or until the test lets it go on.
     void HoldAt(NetView::RacePoint point) {
         if (holdPoint != static_cast<int>(point))
             return;
         held = true;
         const auto deadline = std::chrono::steady_clock::now() + kSlow;
-        while (!kit::StopRequested() && std::chrono::steady_clock::now() < deadline)
+        while (!kit::StopRequested() && !letGo && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::atomic<int> holdPoint{-1};
-    std::atomic<bool> held{false};
+    std::atomic<bool> held{false}, letGo{false};
+
+    // While blocked, the looper waits in the next report it handles, as a window waits in an
+    // alert, and what the link posts meanwhile queues up behind it.
+    void Block() {
+        const auto deadline = std::chrono::steady_clock::now() + kSlow;
+        inBlock = blocked.load();
+        while (blocked && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::atomic<bool> blocked{false}, inBlock{false};
+    // Whether reports note that their link ended before they were handled.
+    std::atomic<bool> markStale{false};
 
     std::mutex mutex;  // guards reports and link
     Strings reports;
@@ -314,8 +335,6 @@ TEST_F(NetViewTest, MovesAndChatsFromTwoThreadsArriveWholeAndQuittingSaysDis) {
     // Quitting while listening sends nothing and gives the port back; each quit resets the score.
     MakeLink();
     ASSERT_TRUE(WaitFor("main:4004", 2));
-    EXPECT_TRUE(link->LoopMessages(-5));
-    EXPECT_TRUE(link->LoopMessages(USE_CLIENT_SOCKET));
     link->SendMessage("PUT 1 1\n");
     DestroyLink();
     ASSERT_TRUE(Sync());
@@ -339,16 +358,20 @@ TEST_F(NetViewTest, APeerThatReadsSlowlyGetsEveryByteInOrderOrIsDroppedWhenTooFa
     setsockopt(OtherEnd(peer.Fd()), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
 
     // Moves and long chats while the peer reads nothing, from a thread as a window sends them.
+    // Each goes out in order and, once the peer is too far behind, is refused.
     std::string expected = "CON\n";
+    std::vector<std::string> accepted;
     auto sendAll = [&](size_t bytes) {
         std::atomic<bool> done{false};
         std::thread sender([&] {
             for (int i = 0; expected.size() < bytes; ++i) {
                 const std::string move = "PUT " + std::to_string(i % 15 + 1) + " 3\n";
                 const std::string chat = protocol::Chat(std::string(900, 'a' + i % 26));
-                EXPECT_EQ(link->SendMessage(move.c_str()), 1);
-                EXPECT_EQ(link->SendMessage(chat.c_str()), 1);
-                expected += move + chat;
+                for (const std::string& message : {move, chat}) {
+                    if (link->SendMessage(message.c_str()) == 1)
+                        accepted.push_back(message);
+                    expected += message;
+                }
             }
             done = true;
         });
@@ -361,13 +384,25 @@ TEST_F(NetViewTest, APeerThatReadsSlowlyGetsEveryByteInOrderOrIsDroppedWhenTooFa
     EXPECT_EQ(Seen({"main:6003"}), Strings{}) << "dropped while still within bounds";
     ASSERT_TRUE(peer.ReadAtLeast(expected.size()));
     EXPECT_EQ(peer.Received(), expected);
+    ASSERT_EQ(accepted.size() % 2, 0u) << "a send within bounds was refused";
 
     // Now too far behind: the link gives the peer up and listens again as the board has it do.
+    // Every message it took either reaches the peer whole or is counted as not delivered.
+    const size_t before = accepted.size(), read = expected.size();
     ASSERT_TRUE(sendAll(expected.size() + 2 * NetView::kMaxUnsent)) << "a send waited";
     ASSERT_TRUE(WaitFor("main:6003"));
     EXPECT_EQ(Seen({"board:3012"}), Strings{"board:3012"});
+    EXPECT_EQ(link->SendMessage("MSG late"), -1) << "a chat to a peer being given up";
     link->DisConnect(true, false);
     link->DisListen(true, true);
+    ASSERT_TRUE(peer.ReadUntilClosed());
+    std::string_view arrived = std::string_view(peer.Received()).substr(read);
+    size_t whole = before;
+    while (whole < accepted.size() && arrived.starts_with(accepted[whole]))
+        arrived.remove_prefix(accepted[whole++].size());
+    EXPECT_LT(arrived.size(), accepted[whole].size()) << "more than a message's start after them";
+    ASSERT_TRUE(WaitFor("main:6006"));
+    EXPECT_EQ(Seen({"main:6006"}), Strings{"main:6006 " + std::to_string(accepted.size() - whole)});
     RawPeer next;
     ASSERT_TRUE(next.Connect());
     EXPECT_EQ(next.Line(), "CON");
@@ -497,4 +532,109 @@ TEST_F(NetViewTest, AConnectThatCompletesAfterCancelDoesNotBringTheLinkUp) {
     ASSERT_TRUE(Sync());
     EXPECT_EQ(link->linkState, LINK_NOT_CONNECTED);
     EXPECT_EQ(Seen({"dialog:3011", "board:3011", "main:6002"}), Strings{});
+}
+
+// A send the connection can no longer take is reported, so that the chat window keeps its text.
+TEST_F(NetViewTest, ASendOnABrokenConnectionIsReportedAsNotSent) {
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && WaitFor("main:6002"));
+    EXPECT_EQ(link->SendMessage("MSG hi"), 1);
+    ASSERT_TRUE(peer.ReadUntil("CON\nMSG hi"));
+    // The reader reports the peer gone; until the board ends the link, it is still up.
+    peer.Reset();
+    ASSERT_TRUE(WaitFor("main:6003"));
+    EXPECT_NE(link->linkState, LINK_NOT_CONNECTED);
+    EXPECT_EQ(link->SendMessage("MSG lost"), -1);
+    EXPECT_EQ(link->SendMessage("PUT 1 1\n"), -1);
+    link->DisListen(true, true);
+    ASSERT_TRUE(Sync());
+    EXPECT_EQ(Seen({"main:6006"}), Strings{}) << "nothing waited to be sent";
+}
+
+// Quitting gives a peer that is behind a moment to take everything, "DIS" last.
+TEST_F(NetViewTest, QuittingSendsWhatWaitsBeforeDis) {
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && WaitFor("main:6002"));
+    const int small = 16 * 1024;
+    setsockopt(peer.Fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    setsockopt(OtherEnd(peer.Fd()), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    std::string expected = "CON\n";
+    for (int i = 0; i < 150; ++i) {
+        const std::string chat = protocol::Chat(std::to_string(i) + std::string(800, 'c'));
+        ASSERT_EQ(link->SendMessage(chat.c_str()), 1);
+        expected += chat;
+    }
+    // The peer reads once quitting has begun (the first thing it does is to reset the score).
+    std::thread quitter([&] { DestroyLink(); });
+    ASSERT_TRUE(WaitFor("main:5003"));
+    EXPECT_TRUE(peer.ReadUntilClosed());
+    quitter.join();
+    EXPECT_EQ(peer.Received(), expected + "DIS\n");
+}
+
+// The board, a connect dialog and a game's end may all restart listening at once: one listen
+// loop is left, and it serves the next peer.
+TEST_F(NetViewTest, RestartsFromManyThreadsLeaveOneListenLoop) {
+    ASSERT_TRUE(WaitFor("main:4004"));
+    std::vector<std::thread> restarters;
+    for (int t = 0; t < 4; ++t)
+        restarters.emplace_back([&] {
+            for (int i = 0; i < 25; ++i)
+                link->DisListen(true, true);
+        });
+    for (std::thread& restarter : restarters)
+        restarter.join();
+    EXPECT_TRUE(WaitUntil([] { return ListenLoops() == 1; })) << ListenLoops() << " listen loops";
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect());
+    EXPECT_EQ(peer.Line(), "CON");
+    ASSERT_TRUE(peer.Send("PUT 8 3\n") && WaitFor("board:3001"));
+}
+
+// Another program that binds the port beside this one and listens first keeps it: this side says
+// the port is in use until it is free again.
+TEST_F(NetViewTest, APortTakenBetweenBindAndListenIsInUse) {
+    ASSERT_TRUE(WaitFor("main:4004"));
+    holdPoint = static_cast<int>(NetView::RacePoint::BeforeListen);
+    link->DisListen(true, true);
+    ASSERT_TRUE(WaitUntil([&] { return held.load(); }));
+    Socket other(socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const int on = 1, off = 0;
+    setsockopt(other.fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(other.fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+    sockaddr_in6 any{};
+    any.sin6_family = AF_INET6;
+    any.sin6_port = htons(NET_PORT);
+    ASSERT_EQ(bind(other.fd, reinterpret_cast<sockaddr*>(&any), sizeof any), 0) << strerror(errno);
+    ASSERT_EQ(listen(other.fd, 1), 0);
+    holdPoint = -1;
+    letGo = true;
+    ASSERT_TRUE(WaitFor("main:4005")) << "listening on a port another program holds";
+    other.Close();
+    ASSERT_TRUE(WaitFor("main:4004", 2));
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect());
+    EXPECT_EQ(peer.Line(), "CON");
+}
+
+// A move the peer sent just before this side ended the link for another one is handled after
+// the new link is up: it belongs to the old link, and the board can tell.
+TEST_F(NetViewTest, ReportsNameTheLinkTheyCameFrom) {
+    markStale = true;
+    RawPeer first;
+    ASSERT_TRUE(first.Connect() && WaitFor("main:6002"));
+    ASSERT_TRUE(first.Send("PUT 1 1\n") && WaitFor("board:3001"));
+    blocked = true;
+    ASSERT_TRUE(first.Send("PUT 2 2\n"));
+    ASSERT_TRUE(WaitUntil([&] { return inBlock.load(); }));
+    link->DisListen(true, true);
+    RawPeer second;
+    ASSERT_TRUE(second.Connect());
+    ASSERT_EQ(second.Line(), "CON");
+    ASSERT_TRUE(second.Send("PUT 3 3\n"));
+    blocked = false;
+    ASSERT_TRUE(WaitFor("board:3001", 3));
+    EXPECT_EQ(Seen({"board:3001", "board:3011"}),
+              (Strings{"board:3011@4002", "board:3001 1 1\n", "board:3001 2 2\n stale",
+                       "board:3011@4002", "board:3001 3 3\n"}));
 }

@@ -53,16 +53,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     Check(last && r.par1.empty() && r.par2.empty() && r.text.empty());
                     return 0;
                 case protocol::Received::Kind::Chat:
-                    // A chat takes the rest of its chunk, and comes from it.
-                    Check(last && r.par1.empty() && r.par2.empty());
+                    // A chat takes the rest of its chunk, and comes from it; only a "MSG" found
+                    // whole when the next message began is followed by more.
+                    Check((last || r.text.empty()) && r.par1.empty() && r.par2.empty());
                     Check(chunk.find(r.text) != std::string_view::npos);
                     chatOpen = true;
                     chatBytes = r.text.size();
                     break;
                 case protocol::Received::Kind::ChatMore:
-                    // Only a chat goes on, and only with whole chunks of its own, within what a
-                    // chat may hold.
-                    Check(chatOpen && received.size() == 1 && !r.text.empty());
+                    // Only a chat goes on, before anything else of its chunk, within what a chat
+                    // may hold.
+                    Check(chatOpen && !r.text.empty() &&
+                          (i == 0 || received[i - 1].kind == protocol::Received::Kind::ChatMore));
                     chatBytes += r.text.size();
                     break;
             }

@@ -59,10 +59,10 @@ const Received kEnd{Received::Kind::End, {}, {}, {}};
 
 TEST(ProtocolTest, ReadsMovesAndSkipsMalformedOnes) {
     EXPECT_EQ(ReadChunk("PUT 3 12\n"), Messages{MoveOf("3", "12\n")});
-    EXPECT_EQ(ReadChunk("put 3 4"), Messages{MoveOf("3", "4")});
+    EXPECT_EQ(ReadChunk("put 3 4\n"), Messages{MoveOf("3", "4\n")});
     EXPECT_EQ(ReadChunk("pUt 14 0\n"), Messages{MoveOf("14", "0\n")});
-    EXPECT_EQ(ReadChunk("PUT  5 7"), Messages{MoveOf("", "5 7")});
-    EXPECT_EQ(ReadChunk("PUT 1234 5"), Messages{MoveOf("123", "5")});
+    EXPECT_EQ(ReadChunk("PUT  5 7\n"), Messages{MoveOf("", "5 7")});
+    EXPECT_EQ(ReadChunk("PUT 1234 5\n"), Messages{MoveOf("123", "5\n")});
     EXPECT_EQ(ReadChunk("PUT 1 23456\n"), Messages{MoveOf("1", "234")});
     EXPECT_EQ(ReadChunk("PUT 3\n"), Messages{});    // too short to hold two parameters
     EXPECT_EQ(ReadChunk("PUT 345\n"), Messages{});  // no space after the first parameter
@@ -85,7 +85,7 @@ TEST(ProtocolTest, ChatTakesTheRestOfTheChunk) {
     EXPECT_EQ(ReadChunk("MSG hi"), Messages{ChatOf("hi")});
     EXPECT_EQ(ReadChunk("msg hi\n"), Messages{ChatOf("hi\n")});
     EXPECT_EQ(ReadChunk("MSG:hi"), Messages{ChatOf("hi")});  // the separator is skipped as is
-    EXPECT_EQ(ReadChunk("MSG"), Messages{ChatOf("")});
+    EXPECT_EQ(ReadChunk("MSG "), Messages{ChatOf("")});
     EXPECT_EQ(ReadChunk("MSG\n"), Messages{ChatOf("")});
     EXPECT_EQ(ReadChunk("MSG 100% sure"), Messages{ChatOf("100% sure")});
 }
@@ -125,12 +125,49 @@ TEST(ProtocolTest, EndStopsReadingAndOtherPiecesAreSkipped) {
 TEST(ProtocolTest, ReadsEveryMessageOfAChunkInOrder) {
     EXPECT_EQ(ReadChunk("CON\nPUT 8 3\n"), Messages{MoveOf("8", "3\n")});
     EXPECT_EQ(ReadChunk("PUT 1 2\nPUT 3 4\n"), (Messages{MoveOf("1", "2\n"), MoveOf("3", "4\n")}));
-    EXPECT_EQ(ReadChunk("PUT 1 2\nput 3 4"), (Messages{MoveOf("1", "2\n"), MoveOf("3", "4")}));
     EXPECT_EQ(ReadChunk("PUT 1 2\nbogus\nPUT 3\nPUT 5 6\n"),
               (Messages{MoveOf("1", "2\n"), MoveOf("5", "6\n")}));
     EXPECT_EQ(ReadChunk("PUT 1 2\nDIS\nPUT 3 4\n"), (Messages{MoveOf("1", "2\n"), kEnd}));
     EXPECT_EQ(ReadChunk("PUT 1 2\nMSG hi\nPUT 3 4\n"),
               (Messages{MoveOf("1", "2\n"), ChatOf("hi\nPUT 3 4\n")}));
+}
+
+// The network may cut a line anywhere: its start waits for the rest, or for the next message,
+// which shows that it was whole.
+TEST(ProtocolTest, ALineCutBetweenReadsIsReadWhole) {
+    const struct {
+        std::initializer_list<std::string_view> chunks;
+        Messages expected;
+    } cases[] = {
+        {{"PU", "T 3 4\n"}, {MoveOf("3", "4\n")}},
+        {{"PUT 12 ", "4\n"}, {MoveOf("12", "4\n")}},
+        {{"P", "U", "T 1", "2 4", "\n"}, {MoveOf("12", "4\n")}},
+        {{"PUT 1 2\nPU", "T 3 4\n"}, {MoveOf("1", "2\n"), MoveOf("3", "4\n")}},
+        {{"M", "SG hi"}, {ChatOf("hi")}},
+        {{"MSG", " hi"}, {ChatOf("hi")}},
+        {{"DI", "S\n"}, {kEnd}},
+        {{"CO", "N\nPUT 8 3\n"}, {MoveOf("8", "3\n")}},
+        // A line without a line feed is whole once the next message begins.
+        {{"put 3 4", "PUT 1 1\n"}, {MoveOf("3", "4"), MoveOf("1", "1\n")}},
+        {{"PUT 1 2\nput 3 4", "MSG x"}, {MoveOf("1", "2\n"), MoveOf("3", "4"), ChatOf("x")}},
+        {{"MSG", "PUT 1 1\n"}, {ChatOf(""), MoveOf("1", "1\n")}},
+        {{"PUT 3 4"}, {}},
+        // After a chat, one or two letters may be its end or the start of a word.
+        {{"MSG hi", "PU", "T 3 4\n"}, {ChatOf("hi"), MoveOf("3", "4\n")}},
+        {{"MSG hi", "M", "SG yo"}, {ChatOf("hi"), ChatOf("yo")}},
+        {{"MSG hi", "Co", "DIS\n"}, {ChatOf("hi"), MoreOf("Co"), kEnd}},
+        {{"MSG hi", "d", "!"}, {ChatOf("hi"), MoreOf("d"), MoreOf("!")}},
+        {{"MSG hi", "Co", " more"}, {ChatOf("hi"), MoreOf("Co"), MoreOf(" more")}},
+        // A NUL ends what is seen of a chunk, and an empty read finishes nothing.
+        {{"PU", "", "T 5 5\n"}, {MoveOf("5", "5\n")}},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::vector<std::string_view>(each.chunks)));
+        EXPECT_EQ(Read(each.chunks), each.expected);
+    }
+    // An unfinished line longer than any message is dropped, not kept without end.
+    const std::string endless = "PUT 1 " + std::string(protocol::Reader::kUnfinishedLimit, '1');
+    EXPECT_EQ(Read({endless, "2\n", "PUT 2 2\n"}), Messages{MoveOf("2", "2\n")});
 }
 
 TEST(ProtocolTest, AChatSplitAcrossReadsIsContinuedNeverReadAsCommands) {
@@ -142,7 +179,7 @@ TEST(ProtocolTest, AChatSplitAcrossReadsIsContinuedNeverReadAsCommands) {
     // A chunk that starts with one of the four words ends the chat, the greeting included; after
     // a move a stray chunk is skipped as before.
     EXPECT_EQ(Read({"MSG a", "con\n", "tail"}), Messages{ChatOf("a")});
-    EXPECT_EQ(Read({"MSG a", "msg b", "c"}), (Messages{ChatOf("a"), ChatOf("b"), MoreOf("c")}));
+    EXPECT_EQ(Read({"MSG a", "msg b", "z"}), (Messages{ChatOf("a"), ChatOf("b"), MoreOf("z")}));
     EXPECT_EQ(Read({"PUT 1 2\n", "garbage"}), Messages{MoveOf("1", "2\n")});
     EXPECT_EQ(Read({"garbage", "MSG x"}), Messages{ChatOf("x")});
     // A chat starting after a move in the same chunk continues too.
