@@ -112,9 +112,9 @@ void MainWindow::ShowAbout() {
 }
 
 void MainWindow::ShowUndelivered(int32 count) {
-    const std::string text = count == 1 ? "1 message did not reach the other player."
-                                        : std::to_string(count) +
-                                              " messages did not reach the other player.";
+    const std::string text =
+        count == 1 ? "1 message did not reach the other player."
+                   : std::to_string(count) + " messages did not reach the other player.";
     (new BAlert("Quillet", text.c_str(), "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
         ->Go();
 }

@@ -147,9 +147,9 @@ private:
     int serverSocket = -1;
     thread_id msgThread = -1;
     thread_id listenThread = -1;
-    int32 linkNumber = 0;        // the link that came up last, counted from 1
-    kit::ThreadHandle reader;    // woken when bytes wait to be sent
-    protocol::Outbox unsent;     // messages the socket has not taken yet, oldest first
-    bool peerStalled = false;    // the peer left more than kMaxUnsent unread
-    bool sendBroken = false;     // a send failed: the connection takes nothing more
+    int32 linkNumber = 0;      // the link that came up last, counted from 1
+    kit::ThreadHandle reader;  // woken when bytes wait to be sent
+    protocol::Outbox unsent;   // messages the socket has not taken yet, oldest first
+    bool peerStalled = false;  // the peer left more than kMaxUnsent unread
+    bool sendBroken = false;   // a send failed: the connection takes nothing more
 };

@@ -55,10 +55,10 @@ private:
     // at the chunk's end waits for the rest in fHeld.
     void TakeChatText(std::string_view text, Received::Kind kind, std::vector<Received>& received);
 
-    bool fInChat = false;        // the last message read was a chat
-    std::size_t fChatBytes = 0;  // its text so far, fHeld not included
-    std::string fHeld;           // the start of a character cut at a chunk's end
-    std::string fUnfinished;     // a line cut at a chunk's end, waiting for its rest
+    bool fInChat = false;            // the last message read was a chat
+    std::size_t fChatBytes = 0;      // its text so far, fHeld not included
+    std::string fHeld;               // the start of a character cut at a chunk's end
+    std::string fUnfinished;         // a line cut at a chunk's end, waiting for its rest
     bool fUnfinishedInChat = false;  // it may also be the end of the chat before it
 };
 
