@@ -3,9 +3,11 @@
 // program with the place it was broken; compiled out otherwise. Safe from any thread.
 //
 // The locks, in the one order in which a thread may take them while holding another: a looper's
-// lock (BLooper::Lock, held while a window handles a message), the link's lock (NetView), a
-// queue's mutex (kit::Port, which also guards its runners' timers). None of them is held while
-// posting to a queue that may be full, nor while waiting for another thread to end.
+// lock (BLooper::Lock, held while a window handles a message), the link's threadsLock (NetView),
+// the link's lock (NetView), a queue's mutex (kit::Port, which also guards its runners' timers).
+// None of them is held while posting to a queue that may be full, nor while waiting for another
+// thread to end, except threadsLock, held while the link stops its own threads, which never take
+// it.
 #pragma once
 
 #include <atomic>
