@@ -92,17 +92,18 @@ protected:
         turn.AddInt8(FIELD_PLAYER, static_cast<int8>(player));
         window->PostMessage(&turn);
     }
-    // A report of the link, as from a link forced up before any came up (numbered 0).
-    void Report(BMessage report) {
-        report.AddInt32(FIELD_LINK, 0);
+    // A report of the link, as from a link forced up before any came up (numbered 0), or from
+    // another link.
+    void Report(BMessage report, int32 link = 0) {
+        report.AddInt32(FIELD_LINK, link);
         ASSERT_EQ(BMessenger(window->BoardView()).SendMessage(&report), B_OK);
     }
     // A peer's move as the link reports it.
-    void Put(const char* column, const char* row) {
+    void Put(const char* column, const char* row, int32 link = 0) {
         BMessage put(MSG_NET_PUT);
         put.AddString(FIELD_PAR1, column);
         put.AddString(FIELD_PAR2, row);
-        Report(put);
+        Report(put, link);
     }
 
     MainWindow* window = nullptr;
@@ -233,9 +234,12 @@ TEST_F(GameViewTest, ClientPlaysXOnlyOnItsTurn) {
     PostTurn(PLAYER_X);
     ASSERT_TRUE(WaitUntil([] { return ClockIs(kRed); }));
     EXPECT_TRUE(At(3, 3, ' '));
-    // The peer's move; then X may play again.
+    // A move of a link that ended before it was handled is dropped; then the peer's move, and X
+    // may play again.
+    Put("6", "6", 1);
     Put("3", "3");
     ASSERT_TRUE(WaitUntil([] { return At(3, 3, 'O'); }));
+    EXPECT_TRUE(At(6, 6, ' '));
     ASSERT_TRUE(Play(4, 4, 'X'));
 }
 
