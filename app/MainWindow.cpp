@@ -119,28 +119,33 @@ void MainWindow::ShowUndelivered(int32 count) {
         ->Go();
 }
 
+bool MainWindow::Forward(const ReadWindow& reader, std::string_view text) {
+    // A wake-up already on its way takes this text too, so a flood leaves one message in the
+    // read window's queue, not one a chat. Text given to a window in the instant it closes goes
+    // with it.
+    if (!reader.window.IsValid())
+        return false;
+    return !reader.inbox->Add(text) || reader.window.SendMessage(MSG_CHAT_CONTINUED) == B_OK;
+}
+
 void MainWindow::ShowChat(const char* text) {
-    std::erase_if(readWindows, [](const BMessenger& window) { return !window.IsValid(); });
+    std::erase_if(readWindows, [](const ReadWindow& reader) { return !reader.window.IsValid(); });
     if (readWindows.size() >= kMaxReadWindows) {
-        BMessage more(MSG_CHAT_CONTINUED);
-        more.AddString(FIELD_MSG, std::string("\n") + text);
-        if (readWindows.back().SendMessage(&more) == B_OK) {
-            lastChatWindow = readWindows.back();
+        if (Forward(readWindows.back(), std::string("\n") + text)) {
+            lastChat = readWindows.back();
             return;
         }
         readWindows.pop_back();
     }
-    BMessenger window;
-    new MsgWindow(netView.get(), false, text, &window);
-    readWindows.push_back(window);
-    lastChatWindow = window;
+    ReadWindow reader{BMessenger(), std::make_shared<chat::ChatInbox>()};
+    new MsgWindow(netView.get(), false, text, &reader.window, reader.inbox);
+    readWindows.push_back(reader);
+    lastChat = std::move(reader);
 }
 
 void MainWindow::ContinueChat(const char* text) {
-    BMessage more(MSG_CHAT_CONTINUED);
-    more.AddString(FIELD_MSG, text);
     // A chat whose window was closed meanwhile goes on in a window of its own.
-    if (lastChatWindow.SendMessage(&more) != B_OK)
+    if (lastChat.inbox == nullptr || !Forward(lastChat, text))
         ShowChat(text);
 }
 

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
+#include "dialogs/ChatInbox.h"
 #include "game/GameView.h"
 #include "kit/application/MessageRunner.h"
 #include "kit/interface/MenuBar.h"
@@ -56,8 +58,15 @@ private:
     int32 seconds;
     // Ticks every second for as long as the window lives.
     std::unique_ptr<BMessageRunner> clockRunner;
-    // The read windows this window opened, oldest first (those closed since are dropped when a
-    // chat comes), and the one that shows the chat received last.
-    std::vector<BMessenger> readWindows;
-    BMessenger lastChatWindow;
+    // A read window this window opened, and the inbox through which it gets more text.
+    struct ReadWindow {
+        BMessenger window;
+        std::shared_ptr<chat::ChatInbox> inbox;
+    };
+    // Hands text to the read window; false when that window is gone.
+    static bool Forward(const ReadWindow& reader, std::string_view text);
+    // The read windows, oldest first (those closed since are dropped when a chat comes), and the
+    // one that shows the chat received last.
+    std::vector<ReadWindow> readWindows;
+    ReadWindow lastChat;
 };

@@ -1,15 +1,22 @@
 #include "dialogs/MsgWindow.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+
 #include "kit/interface/Alert.h"
 #include "kit/interface/ScrollView.h"
 #include "messages/Messages.h"
 #include "net/NetView.h"
 #include "net/Protocol.h"
 
-MsgWindow::MsgWindow(NetView* link, bool compose, const char* text, BMessenger* shown)
+MsgWindow::MsgWindow(NetView* link, bool compose, const char* text, BMessenger* shown,
+                     std::shared_ptr<chat::ChatInbox> inbox)
     : BWindow(BRect(250, 250, 375, 390), "Message", B_FLOATING_WINDOW,
               B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE),
-      netView(link) {
+      netView(link),
+      inbox(std::move(inbox)) {
     const BRect bounds = Bounds();
     BRect frame = bounds;
     frame.right -= B_V_SCROLL_BAR_WIDTH;
@@ -24,6 +31,8 @@ MsgWindow::MsgWindow(NetView* link, bool compose, const char* text, BMessenger* 
     AddChild(sendButton);
     if (!compose) {
         textView->SetText(text);
+        if (text != nullptr)
+            lines += std::count(text, text + std::strlen(text), '\n');
         textView->MakeEditable(false);
         sendButton->SetLabel("Reply");
     }
@@ -46,13 +55,28 @@ void MsgWindow::MessageReceived(BMessage* message) {
             }
             Quit();
             break;
-        case MSG_CHAT_CONTINUED: {
-            const char* more = nullptr;
-            if (!textView->IsEditable() && message->FindString(FIELD_MSG, &more) == B_OK)
-                textView->Append(more);
+        case MSG_CHAT_CONTINUED:
+            if (!textView->IsEditable() && inbox != nullptr)
+                TakeInbox();
             break;
-        }
         default:
             BWindow::MessageReceived(message);
     }
+}
+
+void MsgWindow::TakeInbox() {
+    chat::ChatInbox::Taken more = inbox->Take();
+    lines += std::count(more.text.begin(), more.text.end(), '\n');
+    if (!more.dropped && textView->TextLength() + more.text.size() <= chat::kKeptBytes &&
+        lines <= chat::kKeptLines) {
+        textView->Append(more.text.c_str());
+        return;
+    }
+    // The whole text is set again only once a quarter of what is kept has come since the last
+    // time; meanwhile new text is appended.
+    std::string all = more.dropped ? std::move(more.text) : textView->Text() + more.text;
+    std::string kept(chat::kDroppedNotice);
+    kept += chat::NewestLines(all);
+    lines = std::count(kept.begin(), kept.end(), '\n') + 1;
+    textView->SetText(kept.c_str());
 }

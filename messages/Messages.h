@@ -30,8 +30,8 @@ constexpr uint32_t MSG_CHAT_RECEIVED = 6001;  // "msg": the received text
 constexpr uint32_t MSG_LINK_UP = 6002;
 constexpr uint32_t MSG_LINK_DOWN = 6003;
 constexpr uint32_t MSG_TURN = 6004;  // "player" (int8): whose turn it now is
-// "msg": more text of the chat received last, from a later read; to the main window and on to
-// the read window that shows that chat.
+// "msg": more text of the chat received last, from a later read; to the main window. Without
+// fields, to a read window: more text waits in its inbox.
 constexpr uint32_t MSG_CHAT_CONTINUED = 6005;
 // "count" (int32): messages that did not reach the peer before the link ended.
 constexpr uint32_t MSG_UNDELIVERED = 6006;

@@ -8,24 +8,26 @@ BTextView::BTextView(BRect frame, const char* name, BRect /*textRect*/, uint32 r
 
 void BTextView::SetText(const char* text) {
     KIT_CHECK(CallerMayChange());
-    fText->Set(text ? text : "");
     fRuns.clear();
-    if (Window() != nullptr)
-        kit::qt::SetTextEditText(Peer(), fText->Get());
+    if (fText->Replace(text ? text : "") && Window() != nullptr)
+        kit::qt::UpdateTextEdit(Peer());
 }
 
 void BTextView::Append(const char* text) {
     KIT_CHECK(CallerMayChange());
     if (text == nullptr || *text == '\0')
         return;
-    fText->Set(fText->Get() + text);
-    if (Window() != nullptr)
-        kit::qt::AppendTextEditText(Peer(), text);
+    if (fText->Append(text) && Window() != nullptr)
+        kit::qt::UpdateTextEdit(Peer());
 }
 
 const char* BTextView::Text() const {
     fTextCopy = fText->Get();
     return fTextCopy.c_str();
+}
+
+int32 BTextView::TextLength() const {
+    return static_cast<int32>(fText->Size());
 }
 
 void BTextView::MakeEditable(bool editable) {

@@ -15,10 +15,13 @@ public:
     BTextView(BRect frame, const char* name, BRect textRect, uint32 resizingMode, uint32 flags);
 
     void SetText(const char* text);
-    // Adds text at the end, keeping what is there (and its font runs).
+    // Adds text at the end, keeping what is there (and its font runs). Only the new text is
+    // copied, here and on its way to the screen.
     void Append(const char* text);
-    // The text as it stands, typing included; valid until the next call.
+    // The text as it stands, typing included; a copy, valid until the next call.
     const char* Text() const;
+    // Its length in bytes, without a copy.
+    int32 TextLength() const;
     void MakeEditable(bool editable = true);
     bool IsEditable() const { return fEditable; }
     void SetStylable(bool stylable) { fStylable = stylable; }

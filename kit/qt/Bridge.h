@@ -12,6 +12,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kit/application/Messenger.h"
@@ -41,20 +43,60 @@ void SetGuiAlarm(bigtime_t deadline, std::function<void()> wake);
 // SIGINT, SIGTERM and SIGHUP become B_QUIT_REQUESTED to target.
 void InstallQuitSignals(BMessenger target);
 
-// Text that the user edits on the GUI thread and the kit reads from its own thread.
+// Text that the user edits on the GUI thread and the kit reads from its own thread. A text view's
+// peer is brought up to date from it as well: the kit changes the text here and posts an update
+// only when none is pending, and the update hands the peer what was appended since it last looked,
+// or the whole text after any other change. So however often the kit changes a text, at most one
+// update waits on the GUI thread, and it holds no text of its own.
 struct SharedText {
     std::string Get() const {
         std::lock_guard lock(mutex);
         return text;
     }
+    std::size_t Size() const {
+        std::lock_guard lock(mutex);
+        return text.size();
+    }
+    // What the user typed: the peer shows it already.
     void Set(std::string value) {
         std::lock_guard lock(mutex);
         text = std::move(value);
+        shown = text.size();
+    }
+    // The kit's changes. Each is true when the caller is to post an update to the peer (none was
+    // pending; the peer's first look counts as one).
+    bool Replace(std::string value) {
+        std::lock_guard lock(mutex);
+        text = std::move(value);
+        replaced = true;
+        return !std::exchange(updatePending, true);
+    }
+    bool Append(std::string_view more) {
+        std::lock_guard lock(mutex);
+        text.append(more);
+        return !std::exchange(updatePending, true);
+    }
+    // For the peer (GUI thread): what it has to show now, appended or whole.
+    struct Update {
+        bool whole;
+        std::string text;
+    };
+    Update TakeUpdate(bool whole) {
+        std::lock_guard lock(mutex);
+        whole = whole || replaced;
+        Update update{whole, whole ? text : text.substr(shown)};
+        shown = text.size();
+        replaced = false;
+        updatePending = false;
+        return update;
     }
 
 private:
-    mutable std::mutex mutex;  // guards text
+    mutable std::mutex mutex;  // guards everything below
     std::string text;
+    std::size_t shown = 0;  // bytes of text the peer shows
+    bool replaced = false;  // changed otherwise than at its end since the peer last looked
+    bool updatePending = false;
 };
 
 // --- Windows ---
@@ -96,8 +138,8 @@ void SetButtonLabel(PeerId id, std::string label);
 // A multi-line text area.
 void CreateTextEdit(PeerId id, ViewSpec description, std::shared_ptr<SharedText> text,
                     bool editable);
-void SetTextEditText(PeerId id, std::string text);
-void AppendTextEditText(PeerId id, std::string text);
+// Brings the text area up to date with its shared text (see SharedText).
+void UpdateTextEdit(PeerId id);
 void SetTextEditEditable(PeerId id, bool editable);
 // Gives a text area a vertical scroll bar and the frame that includes it.
 void SetVerticalScrollBar(PeerId id, BRect frame);

@@ -254,7 +254,7 @@ void SetButtonLabel(PeerId id, std::string label) {
 
 TextEditPeer::TextEditPeer(QWidget* parent, std::shared_ptr<SharedText> text, bool editable)
     : QPlainTextEdit(parent), fText(std::move(text)) {
-    SetText(fText->Get());
+    Update(true);
     setReadOnly(!editable);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
@@ -263,18 +263,20 @@ TextEditPeer::TextEditPeer(QWidget* parent, std::shared_ptr<SharedText> text, bo
     });
 }
 
-void TextEditPeer::SetText(const std::string& text) {
-    // The kit set this text itself: typing alone feeds the shared text.
+void TextEditPeer::Update(bool whole) {
+    SharedText::Update update = fText->TakeUpdate(whole);
+    if (!update.whole && update.text.empty())
+        return;
+    // The kit changed this text itself: typing alone feeds the shared text.
     fSetting = true;
-    setPlainText(QString::fromStdString(text));
-    fSetting = false;
-}
-
-void TextEditPeer::Append(const std::string& text) {
-    fSetting = true;
-    QTextCursor end(document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(QString::fromStdString(text));
+    if (update.whole) {
+        setPlainText(QString::fromStdString(update.text));
+    } else {
+        // All that came since the last look goes in at once: one layout of the new lines.
+        QTextCursor end(document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(QString::fromStdString(update.text));
+    }
     fSetting = false;
 }
 
@@ -286,17 +288,10 @@ void CreateTextEdit(PeerId id, ViewSpec description, std::shared_ptr<SharedText>
     });
 }
 
-void SetTextEditText(PeerId id, std::string text) {
-    Post([id, text = std::move(text)] {
+void UpdateTextEdit(PeerId id) {
+    Post([id] {
         if (auto* edit = FindPeer<TextEditPeer>(id))
-            edit->SetText(text);
-    });
-}
-
-void AppendTextEditText(PeerId id, std::string text) {
-    Post([id, text = std::move(text)] {
-        if (auto* edit = FindPeer<TextEditPeer>(id))
-            edit->Append(text);
+            edit->Update(false);
     });
 }
 

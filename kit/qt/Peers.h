@@ -92,13 +92,14 @@ private:
     const std::shared_ptr<SharedText> fText;
 };
 
-// A text view: typing feeds the shared text.
+// A text view: shows its shared text, and typing feeds it.
 class TextEditPeer : public QPlainTextEdit {
     Q_OBJECT
 public:
     TextEditPeer(QWidget* parent, std::shared_ptr<SharedText> text, bool editable);
-    void SetText(const std::string& text);
-    void Append(const std::string& text);
+    // Shows what the kit changed since the last look: the new end, or the whole text when whole
+    // or when the kit changed more than the end.
+    void Update(bool whole);
 
 private:
     const std::shared_ptr<SharedText> fText;

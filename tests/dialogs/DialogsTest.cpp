@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -17,10 +19,11 @@
 #include <utility>
 #include <vector>
 
-#include "messages/Messages.h"
 #include "app/MainWindow.h"
+#include "dialogs/ChatInbox.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
+#include "messages/Messages.h"
 #include "net/Protocol.h"
 #include "tests/RawPeer.h"
 #include "tests/Sockets.h"
@@ -381,6 +384,134 @@ TEST(DialogsTest, AFloodOfChatsShowsInBoundedWindowsWithFewDescriptors) {
     limit.rlim_cur = 256;
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
     FloodOfChats();
+}
+
+namespace {
+
+// A chat line of a flood: as much text as a chat holds, of words or of line feeds.
+std::string FloodChat(char filler) {
+    return "MSG " + std::string(protocol::kChatTextLimit, filler);
+}
+
+// The text of the read window that shows the newest chat: the one whose text ends with last.
+std::optional<std::string> TextEndingWith(const std::string& last) {
+    for (const inspect::WindowInfo& window : ChatWindows()) {
+        const std::string& text = window.View("Textruta")->text;
+        if (text.ends_with(last))
+            return text;
+    }
+    return std::nullopt;
+}
+
+size_t Lines(const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n') + 1;
+}
+
+// Sends record over and over from a thread of its own, never waiting on a full socket, until
+// stopped, the connection breaks, or kLimit bytes went out.
+class Flood {
+public:
+    static constexpr size_t kLimit = size_t{1} << 30;
+
+    Flood(int socket, std::string record)
+        : fThread([this, socket, record = std::move(record)] {
+              for (size_t at = 0; !fStop && fSent < kLimit;) {
+                  pollfd writable{socket, POLLOUT, 0};
+                  if (poll(&writable, 1, 10) != 1)
+                      continue;
+                  const ssize_t count = send(socket, record.data() + at, record.size() - at,
+                                             MSG_NOSIGNAL | MSG_DONTWAIT);
+                  if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                      return;
+                  if (count > 0) {
+                      at = (at + count) % record.size();
+                      fSent += count;
+                  }
+              }
+          }) {}
+    ~Flood() {
+        fStop = true;
+        fThread.join();
+    }
+    size_t Sent() const { return fSent; }
+
+private:
+    std::atomic<bool> fStop{false};
+    std::atomic<size_t> fSent{0};
+    std::thread fThread;  // last: it starts once the counters are made
+};
+
+// Megabytes of chats, of text or of bare line feeds, leave the newest read window with the newest
+// text alone, bounded in bytes and lines, under one line saying that older text was dropped.
+void FloodKeepsTheNewestTextBounded(char filler) {
+    Program program;
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
+    ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server"; }));
+    // Each chat in a read of its own: a read that starts inside a chat would be taken as more of
+    // the chat before it.
+    const std::string chat = FloodChat(filler);
+    for (size_t sent = 0; sent < 5 * chat::kKeptBytes / 4; sent += chat.size()) {
+        ASSERT_TRUE(peer.Send(chat));
+        ASSERT_TRUE(WaitUntil([] { return BytesQueued() == 0; }));
+    }
+    ASSERT_TRUE(peer.Send("MSG the newest chat"));
+    // Every text a read window shows on the way stays within the bounds as well.
+    size_t mostBytes = 0, mostLines = 0;
+    std::optional<std::string> newest;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (const inspect::WindowInfo& window : ChatWindows()) {
+                const std::string& text = window.View("Textruta")->text;
+                mostBytes = std::max(mostBytes, text.size());
+                mostLines = std::max(mostLines, Lines(text));
+            }
+            newest = TextEndingWith("the newest chat");
+            return newest.has_value();
+        },
+        std::chrono::seconds(20)));
+    EXPECT_TRUE(newest->starts_with(chat::kDroppedNotice));
+    EXPECT_LE(mostBytes, chat::kKeptBytes);
+    EXPECT_LE(mostLines, chat::kKeptLines);
+    EXPECT_EQ(ChatWindows().size(), MainWindow::kMaxReadWindows);
+    program.Quit();
+    ASSERT_TRUE(peer.ReadUntilClosed());
+    EXPECT_EQ(peer.Received(), "CON\nDIS\n");
+}
+
+// A quit request in the middle of a flood ends the program at once, and the peer is told.
+void QuittingDuringAFloodTellsThePeer(char filler) {
+    Program program;
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
+    ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server"; }));
+    Flood flood(peer.Fd(), FloodChat(filler));
+    // Far more than the program keeps, and more than it could work off within a deadline if it
+    // had to show every chat before it quits.
+    ASSERT_TRUE(
+        WaitUntil([&] { return flood.Sent() >= 64 * chat::kKeptBytes; }, std::chrono::seconds(60)));
+    kill(getpid(), SIGTERM);
+    ASSERT_TRUE(peer.ReadUntilClosed());
+    EXPECT_EQ(peer.Received(), "CON\nDIS\n");
+    EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
+}
+
+}  // namespace
+
+TEST(DialogsTest, AFloodOfTextChatsKeepsTheNewestTextBounded) {
+    FloodKeepsTheNewestTextBounded('w');
+}
+
+TEST(DialogsTest, AFloodOfLineFeedChatsKeepsTheNewestTextBounded) {
+    FloodKeepsTheNewestTextBounded('\n');
+}
+
+TEST(DialogsTest, QuittingDuringAFloodOfTextChatsTellsThePeer) {
+    QuittingDuringAFloodTellsThePeer('w');
+}
+
+TEST(DialogsTest, QuittingDuringAFloodOfLineFeedChatsTellsThePeer) {
+    QuittingDuringAFloodTellsThePeer('\n');
 }
 
 // A long chat whose bytes come in two reads is one chat, though its tail looks like a move and
