@@ -8,8 +8,10 @@
 // by a row of fours (VCF) and, at Hard, by threes and fours (VCT); else an iterative-deepening
 // principal-variation search with a transposition table, which looks only at cells near stones,
 // ordered by what they threaten, and answers the other side's threats only with moves that meet
-// them. Easy plays as a beginner does: it always makes its five and blocks a four, but now and
-// then overlooks an open three and picks among the good moves at random.
+// them. Easy plays as a beginner does: it always makes its five and blocks a four, looks only
+// two moves ahead and not for wins by fours, and about one move in three goes by the look of
+// the cells alone, overlooking an open three now and then and picking among the good moves at
+// random.
 //
 // Threads: an Engine belongs to the thread that made it, and all its calls are made there. The
 // one exception is the stop flag given to Think, which any thread may set at any time: Think

@@ -52,7 +52,7 @@ void Search::Begin(const Limits& limits, Level level, const std::atomic<bool>* s
             fSettings = {4, 10, false, 0.1, 0};
             break;
         case Level::Easy:
-            fSettings = {1, 8, false, 0, 0};
+            fSettings = {2, 8, false, 0, 0};
             break;
     }
     if (limits.depth > 0)
@@ -464,7 +464,9 @@ int Search::Think(int side, Level level, const Limits& limits, const std::atomic
         info.forced = true;
         return Position::Index(p.Size() / 2, p.Size() / 2);
     }
-    if (level == Level::Easy)
+    // A beginner: now and then a move by the look of the cells alone, else a short search.
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    if (level == Level::Easy && chance(fRandom) < 0.35)
         return ThinkEasy(side, info);
     if (const int move = Forced(side, info); move >= 0)
         return move;
@@ -472,7 +474,7 @@ int Search::Think(int side, Level level, const Limits& limits, const std::atomic
     // Wins by fours, then by threes, each within its share of the time.
     const Clock::time_point realDeadline = fDeadline;
     fDeadline = start + std::chrono::duration_cast<Clock::duration>(total * fSettings.vcfShare);
-    int win = FindVcf(side, 0);
+    int win = fSettings.vcfShare > 0 ? FindVcf(side, 0) : -1;
     if (win < 0 && fSettings.vct && !fAborted) {
         fDeadline = start + std::chrono::duration_cast<Clock::duration>(
                                 total * (fSettings.vcfShare + fSettings.vctShare));
@@ -492,6 +494,8 @@ int Search::Think(int side, Level level, const Limits& limits, const std::atomic
     Generate(side, 0, roots);
     if (roots.empty())
         roots = {p.Cells()[p.Cells().size() / 2]};
+    if (roots.size() > 24)
+        roots.resize(24);
     // Moves after which the other side wins by fours are dropped, unless every move is such.
     if (!fAborted && p.Count(other, kMakes4) + p.Count(other, kMakes3) > 0) {
         std::vector<int> safe;
@@ -507,9 +511,8 @@ int Search::Think(int side, Level level, const Limits& limits, const std::atomic
         if (!safe.empty() && !fAborted)
             roots.swap(safe);
     }
-    if (roots.size() > 24)
-        roots.resize(24);
 
+    const Clock::time_point searchStart = Clock::now();
     int bestMove = roots.front();
     int bestScore = -kInfinity;
     std::vector<int> scores(roots.size(), -kInfinity);
@@ -559,7 +562,8 @@ int Search::Think(int side, Level level, const Limits& limits, const std::atomic
         if (IsWin(bestScore))
             break;
         // An iteration takes a few times the one before: one that cannot end is not begun.
-        if (!fNodeLimit && Clock::now() - start > total * 2 / 5)
+        const Clock::time_point now = Clock::now();
+        if (!fNodeLimit && now - searchStart > (fDeadline - searchStart) * 2 / 5)
             break;
     }
     info.score = bestScore;

@@ -224,7 +224,7 @@ TEST(EngineTest, StopsWhenAsked) {
     MiddleGame(engine);
     std::atomic<bool> stop{false};
     auto answer = std::async(std::launch::async,
-                             [&engine, &stop] { return engine.Think({.time = 600s}, &stop); });
+                             [&engine, &stop] { return engine.Think({.time = 60s}, &stop); });
     stop = true;
     ASSERT_EQ(answer.wait_for(20s), std::future_status::ready) << "the search ignored its stop";
     const Move move = answer.get();
