@@ -4,6 +4,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kit {
 
@@ -15,10 +17,14 @@ struct ProgramInfo {
     // When the theme has no such icon, the window shows the PNGs the program embeds as
     // ":/icons/hicolor/<size>/apps/<desktopId>.png".
     std::string desktopId;
+    // Options the program acts on itself before reading the command line, each alone on it:
+    // the long name without dashes, and one line for --help.
+    std::vector<std::pair<std::string, std::string>> ownOptions;
 };
 
-// Reads the command line: --help and --version print their text on standard output, and an
-// unknown option or an argument says so in one line on standard error. Returns the status the
+// Reads the command line: --help and --version print their text on standard output (--help
+// lists info.ownOptions too), and an unknown option, an argument, or one of info.ownOptions
+// among other arguments says so in one line on standard error. Returns the status the
 // program exits with then (0 or 2), or nothing when the program goes on to start. Keeps info
 // for the application object, which names its windows after it.
 std::optional<int> ReadCommandLine(int argc, const char* const* argv, const ProgramInfo& info);

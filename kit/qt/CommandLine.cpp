@@ -28,12 +28,21 @@ std::optional<int> ReadCommandLine(int argc, const char* const* argv, const Prog
     const QCommandLineOption version({"v", "version"}, "Shows the version and exits.");
     parser.addOption(help);
     parser.addOption(version);
+    QList<QCommandLineOption> own;
+    for (const auto& [name, description] : info.ownOptions)
+        own.append(
+            QCommandLineOption(QString::fromStdString(name), QString::fromStdString(description)));
+    for (const QCommandLineOption& option : own)
+        parser.addOption(option);
 
     QString error;
     if (!parser.parse(arguments))
         error = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
         error = QString("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+    for (const QCommandLineOption& option : own)
+        if (error.isEmpty() && parser.isSet(option))
+            error = QString("'--%1' goes alone on the command line.").arg(option.names().first());
     if (!error.isEmpty()) {
         std::fprintf(stderr, "%s: %s\n", info.name.c_str(), error.toLocal8Bit().constData());
         return 2;

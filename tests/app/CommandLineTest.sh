@@ -1,6 +1,7 @@
 #!/bin/sh
 # The program's command line, with no display at all: --help and --version (and -h, -v) print
-# their text on standard output and exit with 0; an unknown option, one of Qt's own or an
+# their text on standard output and exit with 0; --engine answers the engine protocol on
+# standard output and exits with 0 after END, and goes alone; an unknown option, one of Qt's own or an
 # argument is one line on standard error and status 2; with nothing on the command line the
 # program goes on to start (and, with no display, says so and exits with 1).
 # Usage: CommandLineTest.sh path/to/quillet version
@@ -60,7 +61,24 @@ for option in --help -h; do
     fi
 done
 
-for arguments in "--bogus" "-x" "-platform offscreen" "--help-all" "somehost" "--version extra"; do
+for option in --help -h; do
+    timeout 10 "$program" "$option" | grep -q -- "--engine" ||
+        { echo "quillet $option does not list --engine"; failures=$((failures + 1)); }
+done
+
+printf 'START 15\r\nABOUT\r\nBEGIN\r\nEND\r\n' | timeout 20 "$program" --engine >"$out" 2>"$err"
+status=$?
+if [ "$status" -ne 0 ] || [ "$(sed -n 1p "$out")" != "OK" ] ||
+    ! sed -n 2p "$out" | grep -q '^name="Quillet"' || [ "$(sed -n 3p "$out")" != "7,7" ]; then
+    echo "quillet --engine: exit status $status, answered:"
+    cat "$out" "$err"
+    failures=$((failures + 1))
+fi
+lines "$out" 3 "standard output" --engine
+lines "$err" 0 "standard error" --engine
+
+for arguments in "--bogus" "-x" "-platform offscreen" "--help-all" "somehost" "--version extra" \
+    "--engine extra" "--version --engine"; do
     # shellcheck disable=SC2086
     if expect 2 $arguments; then
         lines "$out" 0 "standard output" $arguments
