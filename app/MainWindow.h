@@ -31,7 +31,8 @@ public:
 private:
     // "Disconnect" and "Send message", which need a link.
     void EnableLinkItems(bool enabled);
-    void ResetClock();
+    // The clock shows "00:00" in color and counts from now.
+    void ResetClock(rgb_color color = COLOR_X);
     void ShowAbout();
     // A received chat: in a read window of its own, or at the end of the newest when
     // kMaxReadWindows are open.
@@ -50,9 +51,10 @@ private:
     BMenuItem* sendMessageItem;
     int32 xScore;
     int32 oScore;
-    int32 minutes;
-    int32 seconds;
-    // Ticks every second for as long as the window lives.
+    // When the turn passed: the clock shows the time since, however late a tick is handled (one
+    // that waited behind an alert).
+    bigtime_t turnStarted;
+    // Ticks every second from when the turn passed, for as long as the window lives.
     std::unique_ptr<BMessageRunner> clockRunner;
     // The read windows this window opened, oldest first (those closed since are dropped when a
     // chat comes), and the one that shows the chat received last.

@@ -41,7 +41,7 @@ void BApplication::DrainQueue() {
     std::vector<kit::Envelope> batch;
     const bigtime_t next = Port()->Take(batch);
     for (kit::Envelope& envelope : batch)
-        HandleEnvelope(envelope.message, envelope.target);
+        HandleEnvelope(envelope);
     // The event loop wakes for the next runner's message; no thread waits for it.
     kit::qt::SetGuiAlarm(next, [this] { DrainQueue(); });
 }

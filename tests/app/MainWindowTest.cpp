@@ -155,6 +155,30 @@ TEST_F(MainWindowTest, TheClockRestartsAtEveryTurnInTheMoversColourAndTicks) {
     }
 }
 
+// A window held in an alert handles one late tick when it is closed, and the clock shows the time
+// since the turn passed at once, not every second missed one after the other.
+TEST_F(MainWindowTest, AfterAnAlertTheClockShowsTheTimeSinceTheTurnAtOnce) {
+    ClockWatch clock;
+    const bigtime_t sent = system_time();
+    Turn(PLAYER_O);
+    ASSERT_TRUE(clock.Shows("00:00", kBlue));
+    const bigtime_t turned = system_time();
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "About..."));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return system_time() >= turned + 3200000; }));
+    // The window's thread waits in the alert: the clock cannot change until it is closed.
+    const auto seen = inspect::WatchLabel(kTitle, "time status");
+    const bigtime_t closed = system_time();
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    ASSERT_TRUE(WaitUntil([&] { return !seen->empty(); }));
+    const bigtime_t handled = system_time();
+    const std::string text = seen->front().text;
+    ASSERT_EQ(text.size(), 5u) << text;
+    const bigtime_t shown = std::stoi(text.substr(0, 2)) * 60 + std::stoi(text.substr(3));
+    EXPECT_GE(shown, (closed - turned) / 1000000) << text;
+    EXPECT_LE(shown, (handled - sent) / 1000000) << text;
+}
+
 TEST_F(MainWindowTest, ScoresCountWinsUntilReset) {
     for (int win = 0; win < 5; ++win)
         messenger.SendMessage(MSG_X_WON);
