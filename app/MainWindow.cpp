@@ -231,13 +231,7 @@ bool MainWindow::QuitRequested() {
     if (netView != nullptr) {
         // The dialogs and chat windows use the link: they go first, running their own clean-up
         // against a live link. Then the link ends, so that a connected peer is told.
-        be_app->QuitWindows([link = netView.get()](BWindow* window) {
-            if (auto* dialog = dynamic_cast<NewWindow*>(window))
-                return dialog->Link() == link;
-            if (auto* chat = dynamic_cast<MsgWindow*>(window))
-                return chat->Link() == link;
-            return false;
-        });
+        be_app->QuitWindows(netView.get());
         gameView->netView = nullptr;
         netView.reset();
     }

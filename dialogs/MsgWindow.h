@@ -21,8 +21,6 @@ public:
 
     void MessageReceived(BMessage* message) override;
 
-    NetView* Link() const { return netView; }
-
 private:
     BTextView* textView;
     BButton* sendButton;
