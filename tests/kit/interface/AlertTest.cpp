@@ -97,6 +97,21 @@ TEST(AlertTest, ARunnersMessageWaitsBehindAnAlertOnceAndTheRestFollow) {
     ASSERT_TRUE(WaitUntil([] { return !inspect::FindWindow("asking"); }));
 }
 
+// The window system's close request for a window whose thread waits in an alert (the alert, being
+// application-modal, blocks it) is kept: the window quits once the alert is answered.
+TEST(AlertTest, TheCloseBoxOfAWindowWaitingInAnAlertQuitsItOnceTheAlertIsAnswered) {
+    auto* window = new AskingWindow();
+    window->Show();
+    ASSERT_EQ(window->PostMessage(kAsk), B_OK);
+    ASSERT_TRUE(WaitUntil([&] { return AlertShown("Question"); }));
+    ASSERT_TRUE(inspect::Close("asking"));
+    ASSERT_TRUE(inspect::PressAlertButton("Question", "OK"));
+    const bool gone = WaitUntil([] { return !inspect::FindWindow("asking"); });
+    if (!gone)
+        BMessenger(window).SendMessage(B_QUIT_REQUESTED);
+    ASSERT_TRUE(gone) << "the close box was lost";
+}
+
 TEST(AlertTest, GoBlocksItsThreadUntilTheButtonIsPressed) {
     Outcome outcome;
     thread_id thread = spawn_thread(ShowAbout, "alert", B_NORMAL_PRIORITY, &outcome);
