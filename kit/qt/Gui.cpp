@@ -1,4 +1,5 @@
-// The Qt application, the command queue to the GUI thread, the peer table and the quit signals.
+// The Qt application, the command queue to the GUI thread, the peer table, the quit signals, and
+// the close requests of the window system that Qt would drop.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -70,7 +71,7 @@ public:
         return QWindowSystemEventHandler::sendEvent(event);
     }
 };
-CloseRequests* gCloseRequests = nullptr;
+CloseRequests gCloseRequests;
 
 int gSignalPipe[2] = {-1, -1};
 QSocketNotifier* gSignalNotifier = nullptr;
@@ -163,8 +164,7 @@ void StartGui() {
     gApplication = new QApplication(argc, argv);
     qInstallMessageHandler(previous);
     gApplication->setQuitOnLastWindowClosed(false);
-    gCloseRequests = new CloseRequests();
-    QWindowSystemInterfacePrivate::installWindowSystemEventHandler(gCloseRequests);
+    QWindowSystemInterfacePrivate::installWindowSystemEventHandler(&gCloseRequests);
     gDispatcher = new QObject();
 }
 
@@ -205,9 +205,7 @@ void EndGui() {
     for (QPointer<QObject>& peer : peers)
         delete peer.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QWindowSystemInterfacePrivate::removeWindowSystemEventhandler(gCloseRequests);
-    delete gCloseRequests;
-    gCloseRequests = nullptr;
+    QWindowSystemInterfacePrivate::removeWindowSystemEventhandler(&gCloseRequests);
     delete gApplication;
     gApplication = nullptr;
 }
