@@ -2,19 +2,13 @@
 
 namespace {
 
-std::string TwoDigitsAtLeast(int32 value) {
+std::string TwoDigitsAtLeast(bigtime_t value) {
     return (value <= 9 ? "0" : "") + std::to_string(value);
 }
 
 }  // namespace
 
-void AdvanceClock(int32& minutes, int32& seconds) {
-    if (seconds++ == 59) {
-        ++minutes;
-        seconds = 0;
-    }
-}
-
-std::string ClockText(int32 minutes, int32 seconds) {
-    return TwoDigitsAtLeast(minutes) + ":" + TwoDigitsAtLeast(seconds);
+std::string ClockText(bigtime_t elapsed) {
+    const bigtime_t seconds = elapsed > 0 ? elapsed / 1000000 : 0;
+    return TwoDigitsAtLeast(seconds / 60) + ":" + TwoDigitsAtLeast(seconds % 60);
 }

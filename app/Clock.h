@@ -1,11 +1,10 @@
-// The move clock's arithmetic: minutes and seconds since the turn last passed, shown as
-// "MM:SS" with at least two digits each and minutes without limit. Plain C++.
+// The move clock's arithmetic: the time since the turn last passed, in whole minutes and seconds,
+// shown as "MM:SS" with at least two digits each and minutes without limit. Plain C++.
 #pragma once
 
 #include <string>
 
 #include "kit/kernel/OS.h"
 
-// One second more: 00:59 becomes 01:00.
-void AdvanceClock(int32& minutes, int32& seconds);
-std::string ClockText(int32 minutes, int32 seconds);
+// elapsed: microseconds since the turn passed (a negative time shows as none).
+std::string ClockText(bigtime_t elapsed);

@@ -72,15 +72,11 @@ MainWindow::MainWindow()
         StatusText(this, BRect(right - 40, bottom - 30, right - 5, bottom), "o connect", "O: 0");
     timeView = StatusText(this, BRect(right - 130, bottom - 30, right - 90, bottom), "time status",
                           "00:00");
-    timeView->SetHighColor(COLOR_X);
 
-    seconds = 0;
-    minutes = 0;
     oScore = 0;
     xScore = 0;
 
-    BMessage tick(MSG_TICK);
-    clockRunner = std::make_unique<BMessageRunner>(BMessenger(this), &tick, 1000000, -1);
+    ResetClock();
 
     Show();
 }
@@ -90,11 +86,13 @@ void MainWindow::EnableLinkItems(bool enabled) {
     sendMessageItem->SetEnabled(enabled);
 }
 
-void MainWindow::ResetClock() {
-    minutes = 0;
-    seconds = 0;
-    timeView->SetHighColor(COLOR_X);
+void MainWindow::ResetClock(rgb_color color) {
+    timeView->SetHighColor(color);
     timeView->SetText("00:00");
+    turnStarted = system_time();
+    // The ticks fall on the whole seconds since the turn passed.
+    BMessage tick(MSG_TICK);
+    clockRunner = std::make_unique<BMessageRunner>(BMessenger(this), &tick, 1000000, -1);
 }
 
 void MainWindow::ShowAbout() {
@@ -206,12 +204,9 @@ void MainWindow::MessageReceived(BMessage* message) {
             gameView->LinkEnded();
             break;
         case MSG_TURN: {
-            minutes = 0;
-            seconds = 0;
             int8 player = 0;
             message->FindInt8(FIELD_PLAYER, &player);
-            timeView->SetHighColor(PlayerColor(player));
-            timeView->SetText("00:00");
+            ResetClock(PlayerColor(player));
             break;
         }
         case MSG_NEW_LOCAL_GAME:
@@ -244,8 +239,7 @@ void MainWindow::MessageReceived(BMessage* message) {
                 ->Go();
             break;
         case MSG_TICK:
-            AdvanceClock(minutes, seconds);
-            timeView->SetText(ClockText(minutes, seconds).c_str());
+            timeView->SetText(ClockText(system_time() - turnStarted).c_str());
             break;
         default:
             BWindow::MessageReceived(message);
@@ -256,13 +250,7 @@ bool MainWindow::QuitRequested() {
     if (netView != nullptr) {
         // The dialogs and chat windows use the link: they go first, running their own clean-up
         // against a live link. Then the link ends, so that a connected peer is told.
-        be_app->QuitWindows([link = netView.get()](BWindow* window) {
-            if (auto* dialog = dynamic_cast<NewWindow*>(window))
-                return dialog->Link() == link;
-            if (auto* chat = dynamic_cast<MsgWindow*>(window))
-                return chat->Link() == link;
-            return false;
-        });
+        be_app->QuitWindows(netView.get());
         gameView->netView = nullptr;
         netView.reset();
     }

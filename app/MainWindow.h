@@ -33,7 +33,8 @@ public:
 private:
     // "Disconnect" and "Send message", which need a link.
     void EnableLinkItems(bool enabled);
-    void ResetClock();
+    // The clock shows "00:00" in color and counts from now.
+    void ResetClock(rgb_color color = COLOR_X);
     void ShowAbout();
     // Tells the user that count messages were lost with a link that ended.
     void ShowUndelivered(int32 count);
@@ -54,9 +55,10 @@ private:
     BMenuItem* sendMessageItem;
     int32 xScore;
     int32 oScore;
-    int32 minutes;
-    int32 seconds;
-    // Ticks every second for as long as the window lives.
+    // When the turn passed: the clock shows the time since, however late a tick is handled (one
+    // that waited behind an alert).
+    bigtime_t turnStarted;
+    // Ticks every second from when the turn passed, for as long as the window lives.
     std::unique_ptr<BMessageRunner> clockRunner;
     // A read window this window opened, and the inbox through which it gets more text.
     struct ReadWindow {

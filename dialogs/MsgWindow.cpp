@@ -38,6 +38,7 @@ MsgWindow::MsgWindow(NetView* link, bool compose, const char* text, BMessenger* 
     }
     if (shown != nullptr)
         *shown = BMessenger(this);
+    SetGroup(link);
     Show();
 }
 

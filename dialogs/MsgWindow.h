@@ -27,8 +27,6 @@ public:
 
     void MessageReceived(BMessage* message) override;
 
-    NetView* Link() const { return netView; }
-
 private:
     // Read mode: adds what the inbox holds, dropping the oldest lines past what is kept.
     void TakeInbox();

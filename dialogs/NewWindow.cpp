@@ -22,6 +22,7 @@ NewWindow::NewWindow(NetView* link)
     SetFeel(B_MODAL_APP_WINDOW_FEEL);
     addressField->MakeFocus(true);
     netView = link;
+    SetGroup(link);
     Show();
 }
 

@@ -20,8 +20,6 @@ public:
 
     void MessageReceived(BMessage* message) override;
 
-    NetView* Link() const { return netView; }
-
 private:
     // The idle look: the field enabled, holding the address typed last, the button "Connect".
     void ShowIdle();

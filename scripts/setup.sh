@@ -8,6 +8,7 @@ packages="
 build-essential
 cmake
 qt6-base-dev
+qt6-base-private-dev
 libgl-dev
 libgtest-dev
 libgmock-dev

@@ -41,20 +41,19 @@ void BApplication::DrainQueue() {
     std::vector<kit::Envelope> batch;
     const bigtime_t next = Port()->Take(batch);
     for (kit::Envelope& envelope : batch)
-        HandleEnvelope(envelope.message, envelope.target);
+        HandleEnvelope(envelope);
     // The event loop wakes for the next runner's message; no thread waits for it.
     kit::qt::SetGuiAlarm(next, [this] { DrainQueue(); });
 }
 
 bool BApplication::QuitRequested() {
-    // Messengers are made under the lock: a window may be deleting itself meanwhile, and stays
-    // registered until its looper is gone. Windows shown from now on are asked at once.
+    // Windows shown from now on are asked at once.
     std::vector<BMessenger> windows;
     {
         std::lock_guard lock(fWindowsMutex);
         fQuitting = true;
-        for (BWindow* window : fWindows)
-            windows.emplace_back(window);
+        for (const ShownWindow& shown : fWindows)
+            windows.push_back(shown.messenger);
     }
     // A window waiting in an alert would otherwise hold the quit until its user answers.
     BAlert::CloseAll();
@@ -63,28 +62,28 @@ bool BApplication::QuitRequested() {
     return true;
 }
 
-void BApplication::QuitWindows(const std::function<bool(BWindow*)>& which) {
+void BApplication::QuitWindows(const void* group) {
     // A window being asked may open another one (a chat window's "Reply"): ask again until no
-    // window that which picks is left. Messengers and thread ids are taken under the lock.
-    // Windows are told apart by their threads: a new window may take a gone one's address.
+    // window of the group is left. Windows are told apart by their threads: a new window may take
+    // a gone one's address.
     std::vector<thread_id> asked;
     for (;;) {
-        std::vector<std::pair<BMessenger, thread_id>> others;
+        std::vector<ShownWindow> others;
         {
             std::lock_guard lock(fWindowsMutex);
-            for (BWindow* window : fWindows) {
-                const thread_id thread = window->Thread();
-                if (std::find(asked.begin(), asked.end(), thread) == asked.end() && which(window)) {
-                    asked.push_back(thread);
-                    others.emplace_back(BMessenger(window), thread);
+            for (const ShownWindow& shown : fWindows) {
+                if (shown.group == group &&
+                    std::find(asked.begin(), asked.end(), shown.thread) == asked.end()) {
+                    asked.push_back(shown.thread);
+                    others.push_back(shown);
                 }
             }
         }
         if (others.empty())
             return;
-        for (auto& [window, thread] : others) {
-            window.SendMessage(B_QUIT_REQUESTED);
-            wait_for_thread(thread, nullptr);
+        for (const ShownWindow& shown : others) {
+            shown.messenger.SendMessage(B_QUIT_REQUESTED);
+            wait_for_thread(shown.thread, nullptr);
         }
     }
 }
@@ -107,22 +106,28 @@ int32 BApplication::CountWindows() const {
     return static_cast<int32>(fWindows.size());
 }
 
-void BApplication::RegisterWindow(BWindow* window, const std::function<void()>& run) {
+void BApplication::RegisterWindow(BWindow* window, const void* group,
+                                  const std::function<thread_id()>& run) {
+    // The messenger is made before the window's thread runs, while the window is surely whole.
+    const BMessenger messenger(window);
     bool quitting;
     {
         std::lock_guard lock(fWindowsMutex);
-        run();
-        fWindows.push_back(window);
+        fWindows.push_back({window, run(), messenger, group});
         quitting = fQuitting;
     }
     if (quitting)
-        BMessenger(window).SendMessage(B_QUIT_REQUESTED);
+        messenger.SendMessage(B_QUIT_REQUESTED);
 }
 
 void BApplication::UnregisterWindow(BWindow* window) {
     std::unique_lock lock(fWindowsMutex);
-    fWindows.erase(std::remove(fWindows.begin(), fWindows.end(), window), fWindows.end());
-    if (window->Thread() >= 0 && window->Thread() == find_thread(nullptr))
-        fEndedWindowThreads.push_back(window->Thread());
+    auto shown = std::find_if(fWindows.begin(), fWindows.end(),
+                              [&](const ShownWindow& each) { return each.window == window; });
+    if (shown != fWindows.end()) {
+        if (shown->thread == find_thread(nullptr))
+            fEndedWindowThreads.push_back(shown->thread);
+        fWindows.erase(shown);
+    }
     QuitIfDone(lock);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kit/application/Looper.h"
+#include "kit/application/Messenger.h"
 
 class BWindow;
 
@@ -28,25 +29,35 @@ public:
     // Asks every window to quit and closes every alert; true.
     bool QuitRequested() override;
 
-    // Asks every window that which picks to quit, and returns once each has gone, those shown
-    // meanwhile included. which runs under the registry's lock, on windows that may be deleting
-    // themselves meanwhile: it must not block. The windows asked must not wait for the calling
-    // thread.
-    void QuitWindows(const std::function<bool(BWindow*)>& which);
+    // Asks every window of group (BWindow::SetGroup) to quit, and returns once each has gone,
+    // those shown meanwhile included. The windows are picked by what the registry noted when they
+    // were shown, never by looking at them: they may be deleting themselves meanwhile, on their
+    // own threads. The windows asked must not wait for the calling thread.
+    void QuitWindows(const void* group);
 
     int32 CountWindows() const;
 
     // Kept by BWindow::Show and the destructor. RegisterWindow starts the window's thread with
-    // run, under the registry's lock, so that the window is never seen without its thread.
-    void RegisterWindow(BWindow* window, const std::function<void()>& run);
+    // run, which returns its id, under the registry's lock, so that the window is never seen
+    // without its thread; group is the window's, noted with it.
+    void RegisterWindow(BWindow* window, const void* group, const std::function<thread_id()>& run);
     void UnregisterWindow(BWindow* window);
 
 private:
     void DrainQueue();
     void QuitIfDone(std::unique_lock<std::mutex>& lock);
 
+    // A shown window as the registry knows it: all that is needed to ask it to quit and wait for
+    // it, noted while it was whole.
+    struct ShownWindow {
+        const BWindow* window;  // compared only, never followed
+        thread_id thread;
+        BMessenger messenger;
+        const void* group;
+    };
+
     mutable std::mutex fWindowsMutex;  // guards the three fields below
-    std::vector<BWindow*> fWindows;
+    std::vector<ShownWindow> fWindows;
     std::vector<thread_id> fEndedWindowThreads;
     bool fQuitting = false;  // set once the application was asked to quit
 };

@@ -49,7 +49,7 @@ void BLooper::Loop() {
     std::vector<kit::Envelope> batch;
     while (!fQuitting && fPort->WaitAndTake(batch)) {
         for (kit::Envelope& envelope : batch) {
-            if (!HandleEnvelope(envelope.message, envelope.target))
+            if (!HandleEnvelope(envelope))
                 break;
         }
         batch.clear();
@@ -59,15 +59,19 @@ void BLooper::Loop() {
     delete this;
 }
 
-bool BLooper::HandleEnvelope(BMessage& message, uint64 target) {
-    if (message.what == kQuitNow) {
+bool BLooper::HandleEnvelope(kit::Envelope& envelope) {
+    if (envelope.message.what == kQuitNow) {
         fQuitting = true;
         return false;
     }
     Lock();
-    if (BHandler* handler = FindHandler(target))
-        DispatchMessage(&message, handler);
-    MessageHandled();
+    // Claimed under the looper's lock: a runner deleted by a handler before this one (in this
+    // batch, too), or by a thread that holds the lock, sends nothing more.
+    if (envelope.timer == 0 || fPort->ClaimTimerMessage(envelope.timer)) {
+        if (BHandler* handler = FindHandler(envelope.target))
+            DispatchMessage(&envelope.message, handler);
+        MessageHandled();
+    }
     Unlock();
     return !fQuitting;
 }

@@ -13,7 +13,8 @@
 
 namespace kit {
 class Port;
-}
+struct Envelope;
+}  // namespace kit
 
 class BLooper : public BHandler {
 public:
@@ -50,8 +51,9 @@ protected:
     virtual void MessageHandled() {}
     // The calling thread serves the queue (the looper's own, or the application's main thread).
     void AdoptThread();
-    // Handles one message from the queue; false when the looper quits.
-    bool HandleEnvelope(BMessage& message, uint64 target);
+    // Handles one message from the queue; false when the looper quits. A runner's message is
+    // dropped when its runner has gone since it was queued.
+    bool HandleEnvelope(kit::Envelope& envelope);
     bool IsQuitting() const { return fQuitting; }
 
 private:

@@ -42,7 +42,9 @@ uint64 Port::AddTimer(const Envelope& envelope, bigtime_t interval, int32 count)
     if (fClosed)
         return 0;
     const uint64 id = fNextTimer++;
-    fTimers.push_back(Timer{id, system_time() + interval, interval, count, envelope});
+    Envelope queued = envelope;
+    queued.timer = id;
+    fTimers.push_back(Timer{id, system_time() + interval, interval, count, std::move(queued)});
     // The owner may be waiting for a later deadline, or for none.
     Wake wake = TakeWakeLocked(true);
     lock.unlock();
@@ -55,19 +57,38 @@ void Port::RemoveTimer(uint64 timer) {
     std::erase_if(fTimers, [&](const Timer& each) { return each.id == timer; });
 }
 
+bool Port::ClaimTimerMessage(uint64 timer) {
+    std::lock_guard lock(fMutex);
+    auto found = std::find_if(fTimers.begin(), fTimers.end(),
+                              [&](const Timer& each) { return each.id == timer; });
+    if (found == fTimers.end())
+        return false;
+    found->pending = false;
+    // A timer that has queued its last message is done once that one is handled.
+    if (found->remaining == 0)
+        fTimers.erase(found);
+    return true;
+}
+
 bigtime_t Port::QueueDueTimersLocked() {
     const bigtime_t now = system_time();
     for (;;) {
-        auto first = std::min_element(fTimers.begin(), fTimers.end(),
-                                      [](const Timer& a, const Timer& b) { return a.due < b.due; });
+        // A timer whose last message waits has nothing more to queue.
+        auto first = fTimers.end();
+        for (auto each = fTimers.begin(); each != fTimers.end(); ++each) {
+            if (each->remaining != 0 && (first == fTimers.end() || each->due < first->due))
+                first = each;
+        }
         if (first == fTimers.end())
             return B_INFINITE_TIMEOUT;
         if (first->due > now)
             return first->due;
-        fQueue.push_back(first->envelope);
-        if (first->remaining > 0 && --first->remaining == 0) {
-            fTimers.erase(first);
-            continue;
+        // While its message waits, a tick is skipped and not counted.
+        if (!first->pending) {
+            fQueue.push_back(first->envelope);
+            first->pending = true;
+            if (first->remaining > 0)
+                --first->remaining;
         }
         // A late one is not made up for: once an interval or more has gone by since it was due,
         // the next is an interval from now.

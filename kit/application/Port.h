@@ -6,8 +6,12 @@
 // owner (the looper's thread, or the event loop that serves the port) takes the whole queue at
 // once and dispatches outside the mutex; a push wakes it only when it waits. Timers (the message
 // runners) have no thread of their own: the owner puts their messages in its queue when they are
-// due, also while it waits in an alert. Once closed, a port refuses every push and drops its
-// timers. All calls are safe from any thread.
+// due, also while it waits in an alert. A timer keeps at most one message waiting (in the queue or
+// in the owner's batch): the ticks that fall due meanwhile are skipped, so a looper held in an
+// alert for hours finds one tick of each timer, not one for every interval. Before it dispatches
+// a timer's message the owner claims it (ClaimTimerMessage): a message of a timer removed since
+// is dropped. Once closed, a port refuses every push and drops its timers. All calls are safe from
+// any thread.
 #pragma once
 
 #include <atomic>
@@ -22,7 +26,8 @@ namespace kit {
 
 struct Envelope {
     BMessage message;
-    uint64 target;  // the token of the handler that gets it
+    uint64 target;     // the token of the handler that gets it
+    uint64 timer = 0;  // the timer that queued it; 0 for a message sent
 };
 
 class Port {
@@ -36,8 +41,13 @@ public:
     // interval from now; a late one is not made up for. Its messages never wait for room.
     // Returns the timer's id, 0 when the port is closed.
     uint64 AddTimer(const Envelope& envelope, bigtime_t interval, int32 count);
-    // Once this returns, the timer queues nothing more.
+    // Once this returns, the timer queues nothing more, and its message still waiting (if any)
+    // is not claimed.
     void RemoveTimer(uint64 timer);
+    // For the owner, before it dispatches a message that timer queued: true while the timer
+    // lives, which may then queue its next message; false when it was removed (the message goes
+    // nowhere).
+    bool ClaimTimerMessage(uint64 timer);
 
     // Waits until messages are queued or due, or the port closes, and moves them all into batch,
     // which must be empty. False once closed.
@@ -66,8 +76,9 @@ private:
         uint64 id;
         bigtime_t due;
         bigtime_t interval;
-        int32 remaining;  // -1: without end
+        int32 remaining;  // -1: without end; 0: its last message waits to be claimed
         Envelope envelope;
+        bool pending = false;  // a message of it waits: none more is queued
     };
     // How to wake the owner, decided under the mutex and done after it.
     struct Wake {

@@ -87,7 +87,8 @@ int32 BAlert::Go() {
         kit::qt::PeerId peer;
         ~BoxCloser() { kit::qt::DestroyPeer(peer); }
     } closer{peer};
-    // Messages for this thread's looper wait meanwhile, and its runners' ones go on arriving.
+    // Messages for this thread's looper wait meanwhile, and its runners' ones go on arriving, one
+    // of each runner at a time.
     std::shared_ptr<kit::Port> port;
     if (BLooper* looper = BLooper::LooperForThread())
         port = looper->Port();

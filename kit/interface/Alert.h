@@ -2,9 +2,9 @@
 // calling thread until a button is pressed, then deletes the alert and returns the button's
 // index. Go may be called from any thread but the GUI thread (there it returns -1 at once); the
 // wait is a stop point: a thread stopped meanwhile closes the box as it unwinds. Messages for the
-// caller's looper wait while it blocks, and its runners' messages go on joining them. Once the
-// application quits (CloseAll), every alert closes and Go returns -1, at once for alerts shown
-// later. CloseAll is safe from any thread.
+// caller's looper wait while it blocks, and each of its runners keeps one message waiting with
+// them (kit::Port). Once the application quits (CloseAll), every alert closes and Go returns -1,
+// at once for alerts shown later. CloseAll is safe from any thread.
 #pragma once
 
 #include <memory>

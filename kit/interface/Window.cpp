@@ -37,9 +37,14 @@ void BWindow::Show() {
     // Only a whole window joins the application: a quit request meanwhile cannot reach one still
     // being built.
     if (be_app != nullptr)
-        be_app->RegisterWindow(this, [this] { Run(); });
+        be_app->RegisterWindow(this, fGroup, [this] { return Run(); });
     else
         Run();
+}
+
+void BWindow::SetGroup(const void* group) {
+    KIT_CHECK(!fShown);
+    fGroup = group;
 }
 
 void BWindow::DispatchMessage(BMessage* message, BHandler* target) {

@@ -20,6 +20,9 @@ public:
     ~BWindow() override;
 
     void Show();
+    // What the window belongs to (a plain value, such as the link it uses), declared before it
+    // shows: BApplication::QuitWindows picks windows by it.
+    void SetGroup(const void* group);
     void DispatchMessage(BMessage* message, BHandler* target) override;
 
     void AddChild(BView* child);
@@ -54,5 +57,6 @@ private:
     std::string fTitle;
     const uint32 fFlags;
     bool fShown = false;
+    const void* fGroup = nullptr;
     kit::ViewList fChildren;
 };

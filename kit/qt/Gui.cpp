@@ -1,4 +1,5 @@
-// The Qt application, the command queue to the GUI thread, the peer table and the quit signals.
+// The Qt application, the command queue to the GUI thread, the peer table, the quit signals, and
+// the close requests of the window system that Qt would drop.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -24,7 +26,11 @@
 
 #include "kit/application/AppDefs.h"
 #include "kit/kernel/Checks.h"
+#include "kit/qt/Peers.h"
 #include "kit/qt/Registry.h"
+// After Qt's public headers: the window system's events as Qt receives them.
+#include <private/qwindow_p.h>
+#include <qpa/qwindowsysteminterface_p.h>
 
 namespace kit::qt {
 
@@ -41,6 +47,31 @@ std::unordered_map<PeerId, QPointer<QObject>> gPeers;  // GUI thread only
 QTimer* gAlarm = nullptr;
 bigtime_t gAlarmDeadline = B_INFINITE_TIMEOUT;
 std::function<void()> gAlarmWake;
+
+// Qt drops the window system's close request for a window that an application-modal box blocks
+// (an alert, the connect dialog): the close box of the main window would do nothing while "About"
+// is open, and nothing after it either. A kit window's thread decides whether it closes, so the
+// request goes to it all the same, and waits there until the box is answered.
+class CloseRequests : public QWindowSystemEventHandler {
+public:
+    bool sendEvent(QWindowSystemInterfacePrivate::WindowSystemEvent* event) override {
+        if (event->type == QWindowSystemInterfacePrivate::Close) {
+            auto* close = static_cast<QWindowSystemInterfacePrivate::CloseEvent*>(event);
+            QWindow* window = close->window.data();
+            if (window != nullptr && QWindowPrivate::get(window)->blockedByModalWindow) {
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    auto* peer = qobject_cast<WindowPeer*>(top);
+                    if (peer != nullptr && peer->windowHandle() == window) {
+                        peer->AskToQuit();
+                        break;
+                    }
+                }
+            }
+        }
+        return QWindowSystemEventHandler::sendEvent(event);
+    }
+};
+CloseRequests gCloseRequests;
 
 int gSignalPipe[2] = {-1, -1};
 QSocketNotifier* gSignalNotifier = nullptr;
@@ -133,6 +164,7 @@ void StartGui() {
     gApplication = new QApplication(argc, argv);
     qInstallMessageHandler(previous);
     gApplication->setQuitOnLastWindowClosed(false);
+    QWindowSystemInterfacePrivate::installWindowSystemEventHandler(&gCloseRequests);
     gDispatcher = new QObject();
 }
 
@@ -173,6 +205,7 @@ void EndGui() {
     for (QPointer<QObject>& peer : peers)
         delete peer.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QWindowSystemInterfacePrivate::removeWindowSystemEventhandler(&gCloseRequests);
     delete gApplication;
     gApplication = nullptr;
 }

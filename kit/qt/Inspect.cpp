@@ -1,5 +1,6 @@
 #include "kit/qt/Inspect.h"
 
+#include <qpa/qwindowsysteminterface.h>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -233,9 +234,12 @@ bool Type(const std::string& window, const std::string& view, const std::string&
 
 bool Close(const std::string& window) {
     QWidget* top = FindWindowWidget(window);
-    if (top == nullptr)
+    if (top == nullptr || top->windowHandle() == nullptr)
         return false;
-    top->close();
+    // As the window system asks (queued among its events, then handled), not as QWidget::close,
+    // which Qt lets through even to a window that an application-modal box blocks.
+    QWindowSystemInterface::handleCloseEvent(top->windowHandle());
+    QWindowSystemInterface::flushWindowSystemEvents();
     return true;
 }
 

@@ -61,10 +61,14 @@ WindowPeer::WindowPeer(const WindowSpec& description) : fMessenger(description.w
     setAutoFillBackground(true);
 }
 
+void WindowPeer::AskToQuit() {
+    fMessenger.SendMessage(B_QUIT_REQUESTED);
+}
+
 void WindowPeer::closeEvent(QCloseEvent* event) {
     // The window's own thread decides, through QuitRequested.
     event->ignore();
-    fMessenger.SendMessage(B_QUIT_REQUESTED);
+    AskToQuit();
 }
 
 CanvasPeer::CanvasPeer(QWidget* parent, QSize size, BMessenger target)

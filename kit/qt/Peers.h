@@ -17,6 +17,8 @@ class WindowPeer : public QWidget {
     Q_OBJECT
 public:
     explicit WindowPeer(const WindowSpec& description);
+    // Asks the window's thread to quit (B_QUIT_REQUESTED), as the close box does.
+    void AskToQuit();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "kit/application/Application.h"
@@ -155,6 +156,30 @@ TEST_F(MainWindowTest, TheClockRestartsAtEveryTurnInTheMoversColourAndTicks) {
     }
 }
 
+// A window held in an alert handles one late tick when it is closed, and the clock shows the time
+// since the turn passed at once, not every second missed one after the other.
+TEST_F(MainWindowTest, AfterAnAlertTheClockShowsTheTimeSinceTheTurnAtOnce) {
+    ClockWatch clock;
+    const bigtime_t sent = system_time();
+    Turn(PLAYER_O);
+    ASSERT_TRUE(clock.Shows("00:00", kBlue));
+    const bigtime_t turned = system_time();
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "About..."));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return system_time() >= turned + 3200000; }));
+    // The window's thread waits in the alert: the clock cannot change until it is closed.
+    const auto seen = inspect::WatchLabel(kTitle, "time status");
+    const bigtime_t closed = system_time();
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    ASSERT_TRUE(WaitUntil([&] { return !seen->empty(); }));
+    const bigtime_t handled = system_time();
+    const std::string text = seen->front().text;
+    ASSERT_EQ(text.size(), 5u) << text;
+    const bigtime_t shown = std::stoi(text.substr(0, 2)) * 60 + std::stoi(text.substr(3));
+    EXPECT_GE(shown, (closed - turned) / 1000000) << text;
+    EXPECT_LE(shown, (handled - sent) / 1000000) << text;
+}
+
 TEST_F(MainWindowTest, ScoresCountWinsUntilReset) {
     for (int win = 0; win < 5; ++win)
         messenger.SendMessage(MSG_X_WON);
@@ -282,3 +307,78 @@ TEST_F(MainWindowTest, QuittingDuringTheWinAlertTellsThePeer) {
     ASSERT_TRUE(peer.ReadUntilClosed());
     EXPECT_EQ(peer.Received(), "CON\nPUT 1 2\nPUT 2 2\nPUT 3 2\nPUT 4 2\nDIS\n");
 }
+
+namespace {
+
+// A box the main window may have open when its close box is pressed.
+struct OpenBox {
+    const char* name;
+    std::function<bool()> open;
+    // The box is the window's own alert: the window quits once it is answered. Otherwise (the
+    // connect dialog, or an alert on the link's thread) the window quits at once.
+    bool answered;
+};
+
+void PrintTo(const OpenBox& box, std::ostream* out) {
+    *out << box.name;
+}
+
+bool OpenFromMenu(const char* item, const char* window) {
+    return inspect::TriggerMenuItem(kTitle, item) && WaitUntil([=] {
+               return window ? inspect::FindWindow(window).has_value()
+                             : inspect::Alerts().size() == 1;
+           });
+}
+
+// A local game that X wins on the top row.
+bool WinAlert() {
+    for (int column = 1; column <= 5; ++column) {
+        for (int row = 1; row <= (column < 5 ? 2 : 1); ++row) {
+            const rgb_color next = row == 1 ? kBlue : kRed;
+            if (!inspect::Click(kTitle, BPoint(column * 20 - 10, row * 20 + 10)) || !WaitUntil([&] {
+                    return View("time status").color == next || !inspect::Alerts().empty();
+                }))
+                return false;
+        }
+    }
+    return WaitUntil([] { return inspect::Alerts().size() == 1; });
+}
+
+bool FailureAlert() {
+    return OpenFromMenu("Connect...", "New game") &&
+           inspect::Type("New game", "test", "127.0.0.1") &&  // nothing listens once it tries
+           inspect::PressButton("New game", "ok") &&
+           WaitUntil([] { return inspect::Alerts().size() == 1; });
+}
+
+const OpenBox kOpenBoxes[] = {
+    {"About", [] { return OpenFromMenu("About...", nullptr); }, true},
+    {"MyAddresses", [] { return OpenFromMenu("My addresses...", nullptr); }, true},
+    {"WinAlert", WinAlert, true},
+    {"ConnectDialog", [] { return OpenFromMenu("Connect...", "New game"); }, false},
+    {"FailureAlert", FailureAlert, false},
+};
+
+}  // namespace
+
+class MainWindowCloseBoxTest : public MainWindowTest,
+                               public testing::WithParamInterface<OpenBox> {};
+
+// Qt drops the window system's close request for a window that an application-modal box blocks;
+// the close box still ends the program, with no second press.
+TEST_P(MainWindowCloseBoxTest, TheCloseBoxEndsTheProgramWhileABoxIsOpen) {
+    ASSERT_TRUE(GetParam().open());
+    ASSERT_TRUE(inspect::Close(kTitle));
+    if (GetParam().answered) {
+        EXPECT_TRUE(inspect::FindWindow(kTitle).has_value()) << "gone before its box was answered";
+        ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    }
+    EXPECT_TRUE(WaitUntil([] { return MainWindowGone() && inspect::Alerts().empty(); },
+                          std::chrono::seconds(5)))
+        << "the close box was lost";
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, MainWindowCloseBoxTest, testing::ValuesIn(kOpenBoxes),
+                         [](const testing::TestParamInfo<OpenBox>& info) {
+                             return info.param.name;
+                         });

@@ -157,6 +157,33 @@ TEST_F(GameViewTest, NewestMarkBlinksFiveTimesAndEndsDrawn) {
     EXPECT_TRUE(At(8, 8, 'X'));
 }
 
+// A peer's move that waited behind an alert while the blink of the move before still ran: the
+// old blink's ticks, which fell due behind the move, blink nothing more, and the new mark blinks
+// five times and ends drawn.
+TEST_F(GameViewTest, AMoveThatWaitedBehindAnAlertBlinksFiveTimesAndEndsDrawn) {
+    window->Link()->linkState = LINK_CLIENT;
+    ASSERT_EQ(BMessenger(window->BoardView()).SendMessage(MSG_NET_GAME_START), B_OK);
+    // The top of the ring in cell (3, 3), after each piece of drawing the board shows.
+    const auto seen = inspect::WatchPixel(kTitle, "gamruta", 50, 42);
+    ASSERT_TRUE(Play(2, 2, 'X'));  // its blink goes on for a second
+    const bigtime_t played = system_time();
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "About..."));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
+    Put("3", "3");
+    ASSERT_TRUE(WaitUntil([&] { return system_time() >= played + 1200000; }))
+        << "every tick of the X's blink due behind the alert";
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    // X to move two seconds after the peer's move: its blink (a second) is over.
+    ASSERT_TRUE(WaitUntil([] { return ClockIs(kRed) && View("time status").text == "00:02"; }));
+    // From the O's first drawing on (the cell is blank before).
+    const std::vector<rgb_color> ring(
+        std::ranges::find_if(*seen, [](rgb_color color) { return color != kWhite; }), seen->end());
+    const std::vector<rgb_color> blink = {kBlue, kWhite, kBlue, kWhite, kBlue, kWhite,
+                                          kBlue, kWhite, kBlue, kWhite, kBlue};
+    EXPECT_EQ(ring, blink);
+    EXPECT_TRUE(At(3, 3, 'O') && At(2, 2, 'X'));
+}
+
 TEST_F(GameViewTest, RedrawingAFiveAnnouncesNothing) {
     ASSERT_TRUE(window->Lock());
     for (int column = 3; column <= 7; ++column)

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "kit/application/MessageRunner.h"
+#include "kit/interface/View.h"
+#include "kit/interface/Window.h"
 #include "tests/TestSupport.h"
 
 using testing_support::WaitUntil;
@@ -28,7 +30,52 @@ public:
     int32 ticksAtSentinel = -1;
 };
 
+// A window of a group, with views enough that its destructor takes a while. It may quit on its
+// own as soon as it shows, or open another window of its group when it is asked to quit (as a
+// chat window's "Reply" may).
+class GroupWindow : public BWindow {
+public:
+    GroupWindow(const void* group, bool quitAtOnce, bool opensAnother)
+        : BWindow(BRect(10, 10, 110, 110), "group", B_TITLED_WINDOW, 0),
+          fGroup(group),
+          fOpensAnother(opensAnother) {
+        for (int view = 0; view < 20; ++view)
+            AddChild(new BView(BRect(0, view, 100, view), "line", B_FOLLOW_NONE, 0));
+        SetGroup(group);
+        Show();
+        if (quitAtOnce)
+            PostMessage(B_QUIT_REQUESTED);
+    }
+    bool QuitRequested() override {
+        if (fOpensAnother)
+            new GroupWindow(fGroup, false, false);
+        return true;
+    }
+
+private:
+    const void* const fGroup;
+    const bool fOpensAnother;
+};
+
 }  // namespace
+
+// QuitWindows asks every window of its group, those shown meanwhile too, and returns once each
+// has gone, while windows of the group quit on their own: their destructors run on their own
+// threads while they are still registered, and the registry must not look at them then (which
+// ThreadSanitizer sees). A window of another group stays.
+TEST(ApplicationTest, QuitWindowsEndsItsGroupWhileWindowsOfItQuitOnTheirOwn) {
+    int group = 0, other = 0;
+    for (int round = 0; round < 20; ++round) {
+        auto* bystander = new GroupWindow(&other, false, false);
+        new GroupWindow(&group, false, true);
+        for (int window = 0; window < 6; ++window)
+            new GroupWindow(&group, true, false);
+        be_app->QuitWindows(&group);
+        EXPECT_EQ(be_app->CountWindows(), 1) << "round " << round;
+        BMessenger(bystander).SendMessage(B_QUIT_REQUESTED);
+        ASSERT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
+    }
+}
 
 TEST(ApplicationTest, ARunnerForTheApplicationTicksOnTheGuiThreadAndNeverEarly) {
     // The application's queue has no thread to wait on it: its event loop keeps the time.
