@@ -39,14 +39,6 @@ status_t BMessage::AddValue(const char* name, type_code type, Value value) {
     return B_OK;
 }
 
-void BMessage::MakeEmpty() {
-    // Emptied slots give their memory back now rather than when they are reused.
-    for (int32 index = 0; index < fInlineCount; ++index)
-        fInlineFields[index] = Field{};
-    fInlineCount = 0;
-    fMoreFields.clear();
-}
-
 template <typename T>
 status_t BMessage::FindValue(const char* name, type_code type, int32 index, T* value) const {
     const Field* field = FindField(name);
@@ -85,19 +77,13 @@ status_t BMessage::AddPoint(const char* name, BPoint value) {
 }
 
 status_t BMessage::FindString(const char* name, const char** string) const {
-    return FindString(name, 0, string);
-}
-
-status_t BMessage::FindString(const char* name, int32 index, const char** string) const {
     const Field* field = FindField(name);
     if (field == nullptr)
         return B_NAME_NOT_FOUND;
     if (field->type != B_STRING_TYPE)
         return B_BAD_TYPE;
-    if (index < 0 || index >= field->Count())
-        return B_BAD_INDEX;
     if (string != nullptr)
-        *string = std::get<std::string>(field->At(index)).c_str();
+        *string = std::get<std::string>(field->first).c_str();
     return B_OK;
 }
 
@@ -116,15 +102,4 @@ status_t BMessage::FindInt64(const char* name, int64* value) const {
 }
 status_t BMessage::FindPoint(const char* name, BPoint* value) const {
     return FindValue(name, B_POINT_TYPE, 0, value);
-}
-
-status_t BMessage::GetInfo(const char* name, type_code* type, int32* count) const {
-    const Field* field = FindField(name);
-    if (field == nullptr)
-        return B_NAME_NOT_FOUND;
-    if (type != nullptr)
-        *type = field->type;
-    if (count != nullptr)
-        *count = field->Count();
-    return B_OK;
 }

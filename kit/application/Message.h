@@ -33,18 +33,14 @@ public:
     // field has another type, B_BAD_INDEX past its last value. A found string stays valid while
     // the message lives unchanged.
     status_t FindString(const char* name, const char** string) const;
-    status_t FindString(const char* name, int32 index, const char** string) const;
     status_t FindString(const char* name, std::string* string) const;
     status_t FindInt8(const char* name, int8* value) const;
     status_t FindInt32(const char* name, int32* value) const;
     status_t FindInt64(const char* name, int64* value) const;
     status_t FindPoint(const char* name, BPoint* value) const;
 
-    // The type and number of values of a field.
-    status_t GetInfo(const char* name, type_code* type, int32* count) const;
     int32 CountNames() const { return fInlineCount + static_cast<int32>(fMoreFields.size()); }
     bool IsEmpty() const { return CountNames() == 0; }
-    void MakeEmpty();
 
 private:
     using Value = std::variant<std::string, int8, int32, int64, BPoint>;

@@ -46,40 +46,11 @@ void BView::AddChild(BView* child) {
         child->AttachTo(fWindow, fPeer);
 }
 
-bool BView::RemoveChild(BView* child) {
-    if (!fChildren.Take(child))
-        return false;
-    child->fParent = nullptr;
-    if (child->fWindow != nullptr) {
-        kit::qt::DestroyPeer(child->fPeer);
-        child->Detach();
-    }
-    return true;
-}
-
-void BView::Detach() {
-    for (const std::unique_ptr<BView>& child : fChildren)
-        child->Detach();
-    fWindow->RemoveHandler(this);
-    fWindow = nullptr;
-}
-
 BView* BView::FindView(const char* name) const {
     return fChildren.Find(name);
 }
 
 namespace kit {
-
-bool ViewList::Take(BView* view) {
-    auto it = std::find_if(fViews.begin(), fViews.end(), [&](const std::unique_ptr<BView>& owned) {
-        return owned.get() == view;
-    });
-    if (it == fViews.end())
-        return false;
-    it->release();
-    fViews.erase(it);
-    return true;
-}
 
 BView* ViewList::Find(const char* name) const {
     for (const std::unique_ptr<BView>& view : fViews) {
@@ -141,10 +112,6 @@ void BView::SetHighColor(rgb_color color) {
         return;
     fHighColor = color;
     HighColorChanged();
-}
-
-void BView::SetHighColor(uint8 red, uint8 green, uint8 blue, uint8 alpha) {
-    SetHighColor(rgb_color{red, green, blue, alpha});
 }
 
 void BView::StrokeLine(BPoint from, BPoint to, pattern) {

@@ -25,8 +25,6 @@ namespace kit {
 class ViewList {
 public:
     void Add(BView* view) { fViews.emplace_back(view); }
-    // Gives view up to the caller; false when it is not in the list.
-    bool Take(BView* view);
     // The view of that name among these and their children, or null.
     BView* Find(const char* name) const;
     void Clear() { fViews.clear(); }
@@ -49,7 +47,6 @@ public:
     virtual void MakeFocus(bool focus = true);
 
     void AddChild(BView* child);
-    bool RemoveChild(BView* child);
     BView* FindView(const char* name) const;
     BWindow* Window() const { return fWindow; }
 
@@ -61,7 +58,6 @@ public:
     void Invalidate(BRect rect);
 
     void SetHighColor(rgb_color color);
-    void SetHighColor(uint8 red, uint8 green, uint8 blue, uint8 alpha = 255);
     rgb_color HighColor() const { return fHighColor; }
     void SetPenSize(float size) { fPenSize = size; }
     void StrokeLine(BPoint from, BPoint to, pattern = B_SOLID_HIGH);
@@ -86,8 +82,6 @@ private:
     friend class BScrollView;
 
     void AttachTo(BWindow* window, kit::qt::PeerId parentPeer);
-    // Leaves the window, with every child; the caller destroys the peer.
-    void Detach();
     void Redraw();
     void PublishDrawing();
 

@@ -80,15 +80,6 @@ void BWindow::AddChild(BView* child) {
     child->AttachTo(this, fPeer);
 }
 
-bool BWindow::RemoveChild(BView* child) {
-    KIT_CHECK(CallerMayChange());
-    if (!fChildren.Take(child))
-        return false;
-    kit::qt::DestroyPeer(child->fPeer);
-    child->Detach();
-    return true;
-}
-
 BView* BWindow::FindView(const char* name) const {
     return fChildren.Find(name);
 }

@@ -26,7 +26,6 @@ public:
     void DispatchMessage(BMessage* message, BHandler* target) override;
 
     void AddChild(BView* child);
-    bool RemoveChild(BView* child);
     BView* FindView(const char* name) const;
 
     BRect Frame() const { return fFrame; }

@@ -43,11 +43,11 @@ public:
     }
     void Draw(BRect) override {
         StrokeLine(BPoint(0, 0), BPoint(0, 300));
-        SetHighColor(255, 0, 0, 0);
+        SetHighColor(rgb_color{255, 0, 0, 0});
         SetPenSize(2);
         StrokeEllipse(BPoint(30, 30), 8, 8);
         SetPenSize(1);
-        SetHighColor(0, 0, 0);
+        SetHighColor(rgb_color{0, 0, 0, 255});
     }
 
 private:
@@ -175,7 +175,7 @@ TEST(WindowTest, ChangesFromAForeignThreadBreakTheContract) {
     EXPECT_DEATH(view->StrokeLine(BPoint(0, 0), BPoint(9, 9)), "threading contract broken");
     // Holding the window's lock makes the same changes fine.
     ASSERT_TRUE(window->Lock());
-    view->SetHighColor(255, 0, 0);
+    view->SetHighColor(rgb_color{255, 0, 0, 255});
     window->SetTitle("changed");
     window->Unlock();
     window->PostMessage(B_QUIT_REQUESTED);
