@@ -21,12 +21,24 @@ else
 fi
 for n in qa qb; do ip -n $n link set lo up; done
 ip -n qa link set va up; ip -n qb link set vb up
-Xvfb :61 -screen 0 800x700x24 >/dev/null 2>&1 & XA=$!
-Xvfb :62 -screen 0 800x700x24 >/dev/null 2>&1 & XB=$!
-sleep 1
-ip netns exec qa env DISPLAY=:61 $Q 2>/dev/null & A=$!
-ip netns exec qb env DISPLAY=:62 $Q 2>/dev/null & B=$!
-sleep 1.5
+# Waits up to $1 tenths of a second for the command after it to succeed.
+within() {
+  tenths=$1; shift
+  while ! "$@" >/dev/null 2>&1; do
+    tenths=$((tenths - 1)); [ "$tenths" -gt 0 ] || return 1; sleep 0.1
+  done
+}
+# -noreset: a server resets when its last client leaves (the probe below) and drops a client
+# that connects in that instant, and the copy would end without a window.
+Xvfb :61 -noreset -screen 0 800x700x24 >/dev/null 2>&1 & XA=$!
+Xvfb :62 -noreset -screen 0 800x700x24 >/dev/null 2>&1 & XB=$!
+for d in :61 :62; do within 100 env DISPLAY=$d xwininfo -root || echo "Xvfb $d does not answer"; done
+ip netns exec qa env DISPLAY=:61 $Q & A=$!
+ip netns exec qb env DISPLAY=:62 $Q & B=$!
+for d in :61 :62; do
+  within 150 sh -c "DISPLAY=$d xwininfo -root -tree | grep -q '\"Quillet 1.4\"'" ||
+    echo "no window on $d"
+done
 click() { DISPLAY=$1 xdotool mousemove $2 $3 click 1; sleep 0.4; }
 cell() { echo $((200 + $1 * 20 - 10)) $((220 + $2 * 20 - 10)); }
 # A shows what B is to type: Internet > My addresses...
@@ -61,5 +73,6 @@ DISPLAY=:62 xdotool mousemove 350 535 click 1 key ctrl+d; sleep 1
 DISPLAY=:61 import -window root a-end.png
 DISPLAY=:62 import -window root b-end.png
 kill -TERM $A $B; wait $A; echo "A exit $?"; wait $B; echo "B exit $?"
-kill $XA $XB
+# Gone before the script ends, so that a next run finds displays :61 and :62 free.
+kill $XA $XB; wait $XA $XB
 ip netns del qa; ip netns del qb

@@ -83,12 +83,22 @@ void OnQuitSignal(int) {
 }
 
 // While the Qt application is made, a failure to reach the display is fatal inside Qt; say it in
-// one line instead of a toolkit abort.
-void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+// one line instead of a toolkit abort. Qt's fatal line only says that no platform plugin could
+// start; the platform's own warning before it says why ("could not connect to display :0"), so
+// that one is shown when there is one. Main thread only, while StartGui runs.
+QString gPlatformFailure;
+
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const bool fromPlatform = context.category != nullptr &&
+                              std::strncmp(context.category, "qt.qpa.", 7) == 0 &&
+                              std::strcmp(context.category, "qt.qpa.plugin") != 0;
+    if (type == QtWarningMsg && fromPlatform && gPlatformFailure.isEmpty())
+        gPlatformFailure = message;
     if (type != QtFatalMsg)
         return;
+    const QString reason = gPlatformFailure.isEmpty() ? message : gPlatformFailure;
     std::fprintf(stderr, "No display to show the window on: %s\n",
-                 message.section('\n', 0, 0).toLocal8Bit().constData());
+                 reason.section('\n', 0, 0).toLocal8Bit().constData());
     std::_Exit(1);
 }
 

@@ -3,7 +3,8 @@
 # their text on standard output and exit with 0; --engine answers the engine protocol on
 # standard output and exits with 0 after END, and goes alone; an unknown option, one of Qt's own or an
 # argument is one line on standard error and status 2; with nothing on the command line the
-# program goes on to start (and, with no display, says so and exits with 1).
+# program goes on to start (and, with no display or one it cannot reach, says so in one line and
+# exits with 1).
 # Usage: CommandLineTest.sh path/to/quillet version
 set -u
 program=$1
@@ -90,6 +91,16 @@ if expect 1; then
     grep -q "No display" "$err" ||
         { echo "quillet: said \"$(cat "$err")\""; failures=$((failures + 1)); }
 fi
+
+# A display that is not there: the line says which display could not be reached, not only that
+# no platform plugin could start.
+export DISPLAY=:65000
+if expect 1; then
+    grep -q "^No display to show the window on: .*:65000" "$err" ||
+        { echo "quillet on DISPLAY=:65000: said \"$(cat "$err")\""; failures=$((failures + 1)); }
+    lines "$err" 1 "standard error" "on DISPLAY=:65000"
+fi
+unset DISPLAY
 
 [ "$failures" -eq 0 ] || exit 1
 echo "the command line answers as it should"
