@@ -52,6 +52,8 @@ private:
     BStringView* timeView;
     BMenuItem* disconnectItem;
     BMenuItem* sendMessageItem;
+    // "Computer level": Easy, Medium, Hard, in engine::Level's order.
+    BMenu* levelMenu;
     int32 xScore;
     int32 oScore;
     int32 minutes;

@@ -36,16 +36,25 @@ inspect::ViewInfo View(const char* name) {
     return view ? *view : inspect::ViewInfo{};
 }
 
-// The menus as text, a line each: "Title: [label shortcut]...", " off" marking a disabled item.
+// Items as text: " [label shortcut]" each, "*" before a marked label, " off" marking a disabled
+// item, a submenu's items after a colon.
+std::string Items(const std::vector<inspect::MenuItemInfo>& items) {
+    std::string text;
+    for (const inspect::MenuItemInfo& item : items) {
+        text += " [" + std::string(item.marked ? "*" : "") + item.label + " " + item.shortcut;
+        if (!item.submenu.empty())
+            text += ":" + Items(item.submenu);
+        text += item.enabled ? "]" : " off]";
+    }
+    return text;
+}
+
+// The menus as text, a line each: "Title: [label shortcut]...".
 std::string Menus() {
     std::string text;
     for (const inspect::MenuInfo& menu :
-         inspect::FindWindow(kTitle).value_or(inspect::WindowInfo{}).menus) {
-        text += menu.title + ":";
-        for (const inspect::MenuItemInfo& item : menu.items)
-            text += " [" + item.label + " " + item.shortcut + (item.enabled ? "]" : " off]");
-        text += "\n";
-    }
+         inspect::FindWindow(kTitle).value_or(inspect::WindowInfo{}).menus)
+        text += menu.title + ":" + Items(menu.items) + "\n";
     return text;
 }
 
@@ -113,7 +122,8 @@ TEST_F(MainWindowTest, StartsUpAsTheUserExpects) {
     EXPECT_EQ(window.frame, BRect(200, 200, 500, 540)) << "301 x 341 pixels of content";
     EXPECT_FALSE(window.resizable || window.zoomable);
     EXPECT_EQ(Menus(),
-              "File: [New local game Ctrl+N] [ ] [Quit Ctrl+Q]\n"
+              "File: [New local game Ctrl+N] [New game against the computer Ctrl+G] "
+              "[Computer level : [Easy ] [*Medium ] [Hard ]] [ ] [Quit Ctrl+Q]\n"
               "Internet: [Connect... Ctrl+C] [Disconnect Ctrl+D off] [Send message Ctrl+M off] "
               "[My addresses... ]\n"
               "Help: [About... ]\n");
