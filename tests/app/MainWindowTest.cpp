@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "game/ComputerPlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
 
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
@@ -92,7 +94,8 @@ protected:
         }
     }
 
-    const BMessenger messenger{new MainWindow()};
+    MainWindow* const window = new MainWindow();
+    const BMessenger messenger{window};
 
     // Every state the move clock passes through from its making on, however briefly shown.
     class ClockWatch {
@@ -132,6 +135,38 @@ TEST_F(MainWindowTest, StartsUpAsTheUserExpects) {
     EXPECT_EQ(Clock().color, kRed);
     // The menu bar leaves the board's top row uncovered.
     EXPECT_LE(View("Menyn").frame.bottom, 19);
+}
+
+TEST_F(MainWindowTest, TheComputerLevelIsOneOfThreeAndTheBoardPlaysAtIt) {
+    for (const auto& [item, level, items] :
+         {std::tuple{"Hard", engine::Level::Hard, "[Easy ] [Medium ] [*Hard ]"},
+          {"Easy", engine::Level::Easy, "[*Easy ] [Medium ] [Hard ]"},
+          {"Medium", engine::Level::Medium, "[Easy ] [*Medium ] [Hard ]"}}) {
+        SCOPED_TRACE(item);
+        ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, item));
+        Settle();
+        EXPECT_NE(Menus().find(std::string("[Computer level :") + " " + items + "]"),
+                  std::string::npos)
+            << Menus();
+        ASSERT_TRUE(window->Lock());
+        EXPECT_EQ(window->BoardView()->ComputerLevel(), level);
+        window->Unlock();
+    }
+}
+
+// The engine's search, which here would go on for an hour, is stopped, and the program quits at
+// once.
+TEST_F(MainWindowTest, QuittingWhileTheComputerThinksEndsTheProgramAtOnce) {
+    ASSERT_TRUE(window->Lock());
+    window->BoardView()->SetComputerLimits({.time = std::chrono::hours(1)});
+    window->Unlock();
+    // Handled in order: the search starts with the move.
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Hard"));
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New game against the computer"));
+    ASSERT_TRUE(inspect::Click(kTitle, BPoint(150, 170)));
+    ASSERT_TRUE(WaitUntil([this] { return window->BoardView()->Computer()->Busy(); }));
+    kill(getpid(), SIGTERM);
+    EXPECT_TRUE(WaitUntil(MainWindowGone, std::chrono::seconds(1)));
 }
 
 TEST_F(MainWindowTest, QuitFromTheMenuEndsTheProgram) {
