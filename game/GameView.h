@@ -52,6 +52,8 @@ public:
     // The computer stops thinking and leaves the game: the board stays, as a game at one mouse.
     void LeaveComputerGame();
     int32 Mode() const { return mode; }
+    // What the board holds, whatever the blink shows.
+    const Board& Cells() const { return board; }
     // The limits of the computer's searches from now on; none (the level's own) at first. Tests
     // ask for a search that only a stop ends.
     void SetComputerLimits(const engine::Limits& limits) { computerLimits = limits; }
