@@ -49,6 +49,11 @@ bool ComputerPlayer::Busy() const {
     return fRequest.has_value() || fRunning;
 }
 
+bool ComputerPlayer::Searching() const {
+    std::lock_guard lock(fMutex);
+    return fRunning;
+}
+
 void ComputerPlayer::Run() {
     // The engine is this thread's alone.
     engine::Engine engine(engine::Level::Medium, fSeed);

@@ -38,6 +38,8 @@ public:
     void Stop();
     // A search is asked or running, or its answer not yet posted.
     bool Busy() const;
+    // The thread has taken a search and not yet posted its answer.
+    bool Searching() const;
 
 private:
     struct Request {

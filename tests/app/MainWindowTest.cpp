@@ -164,7 +164,7 @@ TEST_F(MainWindowTest, QuittingWhileTheComputerThinksEndsTheProgramAtOnce) {
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Hard"));
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New game against the computer"));
     ASSERT_TRUE(inspect::Click(kTitle, BPoint(150, 170)));
-    ASSERT_TRUE(WaitUntil([this] { return window->BoardView()->Computer()->Busy(); }));
+    ASSERT_TRUE(WaitUntil([this] { return window->BoardView()->Computer()->Searching(); }));
     kill(getpid(), SIGTERM);
     EXPECT_TRUE(WaitUntil(MainWindowGone, std::chrono::seconds(1)));
 }

@@ -404,6 +404,8 @@ TEST_F(GameViewTest, WhileTheComputerThinks) {
         SCOPED_TRACE("think");
         NewComputerGame("Hard");
         ASSERT_TRUE(Play(8, 8, 'X'));
+        // Under way, not only asked: its answer will come.
+        ASSERT_TRUE(WaitUntil([this] { return window->BoardView()->Computer()->Searching(); }));
         ASSERT_TRUE(Click(9, 9) && Click(8, 9));
         Sync();
         EXPECT_EQ(Stones(PLAYER_X), 1) << "a click was taken while it thinks";
