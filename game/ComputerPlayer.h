@@ -1,14 +1,14 @@
 // ComputerPlayer: the computer opponent of the board. It owns an engine and a thread of its own
 // (both made at the first search), on which the engine thinks, so that no window thread ever
-// waits for a search. The
-// board asks for a move under a number that names the search (Think); the thread posts the answer
-// to the board as MSG_COMPUTER_MOVE with that number, and the board takes only the answer of the
-// search it asked last. Stop abandons a search without waiting: the engine answers within a few
-// milliseconds, and that answer is posted like any other, for the board to drop.
+// waits for a search. The board asks for a move under a number that names the search (Think);
+// the thread posts the answer to the board as MSG_COMPUTER_MOVE with that number, and the board
+// takes only the answer of the search it asked last. Stop abandons a search without waiting: the
+// engine answers within a few milliseconds, and that answer is posted like any other, for the
+// board to drop.
 //
-// Threads: made, used and destroyed on the board's window thread; Busy is safe from any thread.
-// The destructor stops the search and then waits for the thread, which ends within the engine's
-// answer to a stop (20 ms).
+// Threads: made, used and destroyed on the board's window thread; Busy and Searching are safe
+// from any thread. The destructor stops the search and then waits for the thread, which ends
+// within the engine's answer to a stop (20 ms).
 #pragma once
 
 #include <atomic>
