@@ -17,6 +17,12 @@ BMenuItem* Item(const char* label, uint32 code, char shortcut) {
     return new BMenuItem(label, new BMessage(code), shortcut);
 }
 
+BMenuItem* LevelItem(const char* label, engine::Level level) {
+    auto* message = new BMessage(MSG_COMPUTER_LEVEL);
+    message->AddInt32(FIELD_LEVEL, static_cast<int32>(level));
+    return new BMenuItem(label, message);
+}
+
 BStringView* StatusText(BWindow* window, BRect frame, const char* name, const char* text) {
     auto* view = new BStringView(frame, name, text, B_FOLLOW_LEFT | B_FOLLOW_TOP, B_WILL_DRAW);
     window->AddChild(view);
@@ -46,6 +52,14 @@ MainWindow::MainWindow()
         new BMenuBar(bounds, "Menyn", B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP, B_ITEMS_IN_ROW, true);
     auto* fileMenu = new BMenu("File", B_ITEMS_IN_COLUMN);
     fileMenu->AddItem(Item("New local game", MSG_NEW_LOCAL_GAME, 'N'));
+    fileMenu->AddItem(Item("New game against the computer", MSG_NEW_COMPUTER_GAME, 'G'));
+    levelMenu = new BMenu("Computer level", B_ITEMS_IN_COLUMN);
+    levelMenu->SetRadioMode(true);
+    levelMenu->AddItem(LevelItem("Easy", engine::Level::Easy));
+    levelMenu->AddItem(LevelItem("Medium", engine::Level::Medium));
+    levelMenu->AddItem(LevelItem("Hard", engine::Level::Hard));
+    levelMenu->ItemAt(static_cast<int32>(gameView->ComputerLevel()))->SetMarked(true);
+    fileMenu->AddItem(levelMenu);
     fileMenu->AddSeparatorItem();
     fileMenu->AddItem(Item("Quit", MSG_QUIT, 'Q'));
     auto* internetMenu = new BMenu("Internet", B_ITEMS_IN_COLUMN);
@@ -212,7 +226,22 @@ void MainWindow::MessageReceived(BMessage* message) {
         case MSG_NEW_LOCAL_GAME:
             gameView->NewGame(false, PLAYER_X);
             break;
+        case MSG_NEW_COMPUTER_GAME:
+            // The user plays X and opens the first game.
+            gameView->NewComputerGame(PLAYER_X);
+            break;
+        case MSG_COMPUTER_LEVEL: {
+            int32 level = 0;
+            if (message->FindInt32(FIELD_LEVEL, &level) != B_OK || level < 0 ||
+                level >= levelMenu->CountItems())
+                break;
+            levelMenu->ItemAt(level)->SetMarked(true);
+            gameView->SetComputerLevel(static_cast<engine::Level>(level));
+            break;
+        }
         case MSG_CONNECT:
+            // A network game is on its way: the computer leaves the game on the board.
+            gameView->LeaveComputerGame();
             if (netView != nullptr)
                 new NewWindow(netView.get());
             break;
@@ -247,6 +276,7 @@ void MainWindow::MessageReceived(BMessage* message) {
 }
 
 bool MainWindow::QuitRequested() {
+    gameView->LeaveComputerGame();
     if (netView != nullptr) {
         // The dialogs and chat windows use the link: they go first, running their own clean-up
         // against a live link. Then the link ends, so that a connected peer is told.

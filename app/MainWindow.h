@@ -53,6 +53,8 @@ private:
     BStringView* timeView;
     BMenuItem* disconnectItem;
     BMenuItem* sendMessageItem;
+    // "Computer level": Easy, Medium, Hard, in engine::Level's order.
+    BMenu* levelMenu;
     int32 xScore;
     int32 oScore;
     // When the turn passed: the clock shows the time since, however late a tick is handled (one

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <random>
 
+#include "game/ComputerPlayer.h"
 #include "kit/interface/Alert.h"
 #include "messages/Messages.h"
 #include "net/NetView.h"
@@ -33,16 +35,77 @@ long CellNumber(const char* text) {
 GameView::GameView(BRect frame, const BMessenger& mainWindow)
     : BView(frame, "gamruta", B_FOLLOW_NONE, B_WILL_DRAW), mainMessenger(mainWindow) {}
 
+GameView::~GameView() = default;
+
+void GameView::AttachedToWindow() {
+    // Its messenger needs the view in its window.
+    computer = std::make_unique<ComputerPlayer>(BMessenger(this), std::random_device{}());
+}
+
 int32 GameView::LinkState() const {
     return netView != nullptr ? netView->linkState.load() : LINK_NOT_CONNECTED;
 }
 
 void GameView::NewGame(bool network, int firstPlayer) {
-    if (!network && netView != nullptr) {
+    Restart(network ? GAME_NETWORK : GAME_LOCAL, firstPlayer);
+}
+
+void GameView::NewComputerGame(int firstPlayer) {
+    Restart(GAME_COMPUTER, firstPlayer);
+}
+
+void GameView::Restart(int32 gameMode, int firstPlayer) {
+    if (gameMode != GAME_NETWORK && netView != nullptr) {
         netView->DisConnect(true, false);
         netView->DisListen(true, true);
     }
-    StartGame(network ? GAME_NETWORK : GAME_LOCAL, firstPlayer);
+    StartGame(gameMode, firstPlayer);
+}
+
+void GameView::SetComputerLevel(engine::Level level) {
+    computerLevel = level;
+    // The move is asked again at the new level; the old search's answer is dropped.
+    if (computerSearch != 0) {
+        StopComputer();
+        AskComputer();
+    }
+}
+
+void GameView::LeaveComputerGame() {
+    StopComputer();
+    if (mode == GAME_COMPUTER)
+        mode = GAME_LOCAL;
+}
+
+void GameView::StopComputer() {
+    computerSearch = 0;
+    if (computer != nullptr)
+        computer->Stop();
+}
+
+void GameView::AskComputer() {
+    if (mode != GAME_COMPUTER || turn != PLAYER_O || computerSearch != 0)
+        return;
+    if (computer == nullptr)
+        return;
+    computerSearch = ++lastSearch;
+    computer->Think(computerSearch, board, PLAYER_O, computerLevel, computerLimits);
+}
+
+void GameView::ComputerMove(BMessage* message) {
+    int32 search = 0, column = 0, row = 0;
+    if (message->FindInt32(FIELD_SEARCH, &search) != B_OK || search != computerSearch ||
+        search == 0)
+        return;
+    computerSearch = 0;
+    message->FindInt32(FIELD_COLUMN, &column);
+    message->FindInt32(FIELD_ROW, &row);
+    // As a peer's move: drawn, blinking, and the turn passes. It crosses no wire.
+    if (UpdateGame(column, row, PLAYER_O) < 0)
+        return;
+    turn = PLAYER_X;
+    DrawGame(true);
+    PostTurn();
 }
 
 void GameView::LinkEnded() {
@@ -51,11 +114,14 @@ void GameView::LinkEnded() {
 }
 
 void GameView::StartGame(int32 gameMode, int firstPlayer) {
+    // No move of the game that ends may land in the next one.
+    StopComputer();
     board.Clear();
     Invalidate(Bounds());
     mode = gameMode;
     turn = firstPlayer;
     PostTurn();
+    AskComputer();
 }
 
 int GameView::UpdateGame(BPoint where, int player) {
@@ -80,6 +146,7 @@ int GameView::UpdateGame(int column, int row, int player) {
 void GameView::RestartBlink() {
     blinkCount = 0;
     BMessage tick(MSG_TICK);
+    tick.AddInt32(FIELD_BLINK, ++blinkRun);
     blinkRunner =
         std::make_unique<BMessageRunner>(BMessenger(this), &tick, kBlinkInterval, kBlinkTicks);
 }
@@ -142,9 +209,10 @@ void GameView::DrawGame(bool checkWin) {
 void GameView::Announce(const char* text, int firstPlayer) {
     // The pass has drawn every mark: with the blink ended the whole board shows behind the alert.
     blinkRunner.reset();
+    ++blinkRun;
     blinkCount = 0;
     (new BAlert("Quillet", text, "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))->Go();
-    NewGame(mode == GAME_NETWORK, firstPlayer);
+    Restart(mode, firstPlayer);
 }
 
 void GameView::Draw(BRect) {
@@ -178,6 +246,11 @@ void GameView::MouseDown(BPoint where) {
         if (UpdateGame(where, turn) < 0)
             return;
         turn = Other(turn);
+    } else if (mode == GAME_COMPUTER) {
+        // While the computer thinks the board is not the user's.
+        if (turn != PLAYER_X || UpdateGame(where, PLAYER_X) < 0)
+            return;
+        turn = PLAYER_O;
     } else {
         const int32 state = LinkState();
         int own;
@@ -193,6 +266,8 @@ void GameView::MouseDown(BPoint where) {
     }
     DrawGame(true);
     PostTurn();
+    // Unless the move ended the game, and the next one has begun.
+    AskComputer();
 }
 
 void GameView::MessageReceived(BMessage* message) {
@@ -205,9 +280,17 @@ void GameView::MessageReceived(BMessage* message) {
             if (netView != nullptr && netView->IsCurrentLink(message))
                 LinkReport(message);
             break;
-        case MSG_TICK:
-            Blink();
+        case MSG_COMPUTER_MOVE:
+            ComputerMove(message);
             break;
+        case MSG_TICK: {
+            // A tick the replaced runner had queued would blink the new mark out of step, and
+            // could leave it erased.
+            int32 run = 0;
+            if (message->FindInt32(FIELD_BLINK, &run) == B_OK && run == blinkRun)
+                Blink();
+            break;
+        }
         default:
             BView::MessageReceived(message);
     }

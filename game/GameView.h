@@ -1,21 +1,26 @@
 // GameView: the board view "gamruta" of the main window: draws the grid and the marks, makes
 // the newest mark blink, turns mouse presses into moves under the turn rules, applies the peer's
-// moves that the link reports, and announces a win or a draw. Every new game restarts the main
-// window's move clock (MSG_TURN). Everything runs on the main window's thread.
+// moves that the link reports and the computer's moves, and announces a win or a draw. Every new
+// game restarts the main window's move clock (MSG_TURN). Everything runs on the main window's
+// thread; the computer thinks on a thread of its own (ComputerPlayer).
 #pragma once
 
 #include <memory>
 
+#include "engine/Engine.h"
 #include "game/Board.h"
 #include "kit/application/MessageRunner.h"
 #include "kit/interface/GraphicsDefs.h"
 #include "kit/interface/View.h"
 
+class ComputerPlayer;
 class NetView;
 
 // Game modes.
 constexpr int32 GAME_LOCAL = 1;
 constexpr int32 GAME_NETWORK = 2;
+// A local game in which the computer plays O.
+constexpr int32 GAME_COMPUTER = 3;
 
 // X is red and O blue, on the board and on the move clock.
 constexpr rgb_color COLOR_X = {255, 0, 0, 0};
@@ -29,13 +34,31 @@ class GameView : public BView {
 public:
     // mainWindow: where MSG_TURN goes.
     GameView(BRect frame, const BMessenger& mainWindow);
+    ~GameView() override;
 
     void MessageReceived(BMessage* message) override;
     void Draw(BRect updateRect) override;
     void MouseDown(BPoint where) override;
+    void AttachedToWindow() override;
 
     // Empties the board and starts a game; a local one also ends any link and listens again.
     void NewGame(bool network, int firstPlayer);
+    // Empties the board and starts a local game against the computer, which plays O and opens
+    // at once when firstPlayer is O; ends any link and listens again.
+    void NewComputerGame(int firstPlayer);
+    // The level of the computer's searches from now on; a search running is asked again at it.
+    void SetComputerLevel(engine::Level level);
+    engine::Level ComputerLevel() const { return computerLevel; }
+    // The computer stops thinking and leaves the game: the board stays, as a game at one mouse.
+    void LeaveComputerGame();
+    int32 Mode() const { return mode; }
+    // What the board holds, whatever the blink shows.
+    const Board& Cells() const { return board; }
+    // The limits of the computer's searches from now on; none (the level's own) at first. Tests
+    // ask for a search that only a stop ends.
+    void SetComputerLimits(const engine::Limits& limits) { computerLimits = limits; }
+    // The computer opponent, made when the view joins its window.
+    ComputerPlayer* Computer() const { return computer.get(); }
     // The link has ended: a network game in play becomes an empty local game with X to move. The
     // link is left as it is.
     void LinkEnded();
@@ -55,6 +78,13 @@ private:
     // A move, start or end reported by the link that is up.
     void LinkReport(BMessage* message);
     void StartGame(int32 gameMode, int firstPlayer);
+    // Starts a game of mode: a local one (against the computer too) ends any link first.
+    void Restart(int32 gameMode, int firstPlayer);
+    // Asks the computer for its move when it is to play and not yet asked.
+    void AskComputer();
+    // Abandons the computer's search: its answer will be dropped.
+    void StopComputer();
+    void ComputerMove(BMessage* message);
     void Blink();
     void RestartBlink();
     void StrokeMark(int column, int row, int player, rgb_color color);
@@ -73,5 +103,14 @@ private:
     int lastRow = 0;
     std::unique_ptr<BMessageRunner> blinkRunner;
     int32 blinkCount = 0;
+    // Numbers the blink runners; a tick of any but the latest is dropped.
+    int32 blinkRun = 0;
     const BMessenger mainMessenger;
+    engine::Level computerLevel = engine::Level::Medium;
+    // The number of the search whose answer the board waits for, 0 when it waits for none; every
+    // search gets a new one, so the answer of an abandoned search is known as such.
+    int32 computerSearch = 0;
+    int32 lastSearch = 0;
+    engine::Limits computerLimits;
+    std::unique_ptr<ComputerPlayer> computer;
 };

@@ -11,6 +11,10 @@ constexpr uint32_t MSG_NET_PUT = 3001;         // "par1", "par2": the peer's mov
 constexpr uint32_t MSG_NET_GAME_START = 3011;  // a link is up
 constexpr uint32_t MSG_NET_GAME_END = 3012;    // the link was not made, or the peer left
 
+// The computer's move, from its thread to the board: "column", "row" (int32, 0 for none) and
+// "search" (int32), the number of the search that found it; the board drops all but its latest.
+constexpr uint32_t MSG_COMPUTER_MOVE = 3021;
+
 // The link's states: stored in linkState (except LINK_LISTENING and LINK_PORT_IN_USE) and
 // reported to the main window under the same code.
 constexpr int32_t LINK_NOT_CONNECTED = 4001;
@@ -43,9 +47,13 @@ constexpr uint32_t MSG_SEND_CHAT = 10001;
 constexpr uint32_t MSG_CONNECT = 10002;
 constexpr uint32_t MSG_DISCONNECT = 10003;
 constexpr uint32_t MSG_QUIT = 10004;
+constexpr uint32_t MSG_NEW_COMPUTER_GAME = 10005;
+// "level" (int32): 0 Easy, 1 Medium, 2 Hard.
+constexpr uint32_t MSG_COMPUTER_LEVEL = 10006;
 constexpr uint32_t MSG_SEND_MESSAGE = 10010;
 constexpr uint32_t MSG_MY_ADDRESSES = 10011;
 constexpr uint32_t MSG_ABOUT = 10021;
+// The clock's tick; the board's blink ticks carry "blink" (int32), the number of their runner.
 constexpr uint32_t MSG_TICK = 10041;
 
 // The connect dialog's button.
@@ -58,3 +66,8 @@ constexpr const char* FIELD_PLAYER = "player";
 constexpr const char* FIELD_MSG = "msg";
 constexpr const char* FIELD_LINK = "link";
 constexpr const char* FIELD_COUNT = "count";
+constexpr const char* FIELD_COLUMN = "column";
+constexpr const char* FIELD_ROW = "row";
+constexpr const char* FIELD_SEARCH = "search";
+constexpr const char* FIELD_LEVEL = "level";
+constexpr const char* FIELD_BLINK = "blink";

@@ -33,6 +33,20 @@ void BMenuItem::SetEnabled(bool enabled) {
         kit::qt::SetMenuItemEnabled(fPeer, enabled);
 }
 
+void BMenuItem::SetMarked(bool marked) {
+    if (marked && fMenu != nullptr && fMenu->IsRadioMode()) {
+        for (int32 i = 0; i < fMenu->CountItems(); ++i) {
+            BMenuItem* other = fMenu->ItemAt(i);
+            // The peers' group unmarks the others itself.
+            if (other != this)
+                other->fMarked = false;
+        }
+    }
+    fMarked = marked;
+    if (fShown)
+        kit::qt::SetMenuItemMarked(fPeer, marked);
+}
+
 BMenu::BMenu(const char* name, menu_layout /*layout*/)
     : BView(BRect(0, 0, 0, 0), name, B_FOLLOW_NONE, 0) {}
 
@@ -44,6 +58,7 @@ BMenu::~BMenu() = default;
 bool BMenu::AddItem(BMenuItem* item) {
     if (item == nullptr)
         return false;
+    item->fMenu = this;
     fItems.emplace_back(item);
     return true;
 }
@@ -62,6 +77,14 @@ BMenuItem* BMenu::ItemAt(int32 index) const {
     return fItems[index].get();
 }
 
+BMenuItem* BMenu::FindMarked() const {
+    for (const auto& item : fItems) {
+        if (item->IsMarked())
+            return item.get();
+    }
+    return nullptr;
+}
+
 BMenuBar::BMenuBar(BRect frame, const char* name, uint32 resizingMode, menu_layout layout,
                    bool resizeToFit)
     : BMenu(
@@ -74,17 +97,32 @@ void BMenuBar::CreatePeer(const kit::qt::ViewSpec& description) {
         BMenu* menu = ItemAt(i)->Submenu();
         if (menu == nullptr)
             continue;
-        kit::qt::MenuSpec menuSpec{menu->Name(), {}};
-        for (int32 j = 0; j < menu->CountItems(); ++j) {
-            BMenuItem* item = menu->ItemAt(j);
-            item->fShown = true;
-            char shortcut =
-                static_cast<char>(std::toupper(static_cast<unsigned char>(item->fShortcut)));
-            menuSpec.items.push_back({item->Peer(), item->IsSeparator() ? "" : item->Label(),
-                                      shortcut, item->IsEnabled(),
-                                      item->Message() ? *item->Message() : BMessage()});
-        }
-        menus.push_back(std::move(menuSpec));
+        menus.push_back({menu->Name(), ItemSpecs(*menu), menu->IsRadioMode()});
     }
     kit::qt::CreateMenuBar(Peer(), description, std::move(menus), BMessenger(nullptr, Window()));
+}
+
+std::vector<kit::qt::MenuItemSpec> BMenuBar::ItemSpecs(const BMenu& menu) {
+    std::vector<kit::qt::MenuItemSpec> specs;
+    for (int32 i = 0; i < menu.CountItems(); ++i) {
+        BMenuItem* item = menu.ItemAt(i);
+        item->fShown = true;
+        uint32 modifiers = 0;
+        const char shortcut =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(item->Shortcut(&modifiers))));
+        kit::qt::MenuItemSpec spec{item->Peer(),
+                                   item->IsSeparator() ? "" : item->Label(),
+                                   shortcut,
+                                   item->IsEnabled(),
+                                   item->IsMarked(),
+                                   item->Message() ? *item->Message() : BMessage(),
+                                   {},
+                                   false};
+        if (const BMenu* submenu = item->Submenu()) {
+            spec.submenu = ItemSpecs(*submenu);
+            spec.radio = submenu->IsRadioMode();
+        }
+        specs.push_back(std::move(spec));
+    }
+    return specs;
 }

@@ -3,6 +3,8 @@
 // Used on its window's thread.
 #pragma once
 
+#include <vector>
+
 #include "kit/interface/Menu.h"
 
 class BMenuBar : public BMenu {
@@ -15,4 +17,8 @@ public:
 
 protected:
     void CreatePeer(const kit::qt::ViewSpec& description) override;
+
+private:
+    // The specs of a menu's items, its submenus' included; the items have peers from now on.
+    static std::vector<kit::qt::MenuItemSpec> ItemSpecs(const BMenu& menu);
 };

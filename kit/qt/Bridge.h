@@ -154,14 +154,21 @@ struct MenuItemSpec {
     std::string label;  // empty for a separator
     char shortcut;      // 0: none; else Ctrl + the letter
     bool enabled;
+    bool marked;
     BMessage message;
+    // The items of the submenu the item opens; empty for a plain item.
+    std::vector<MenuItemSpec> submenu;
+    bool radio;  // the submenu's items are exclusive choices
 };
 struct MenuSpec {
     std::string title;
     std::vector<MenuItemSpec> items;
+    bool radio;
 };
 void CreateMenuBar(PeerId id, ViewSpec description, std::vector<MenuSpec> menus, BMessenger window);
 void SetMenuItemEnabled(PeerId item, bool enabled);
+// Checks or clears an item's mark; in an exclusive group, checking one clears the others.
+void SetMenuItemMarked(PeerId item, bool marked);
 
 // --- Alerts ---
 struct FontRun {

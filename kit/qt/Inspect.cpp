@@ -72,6 +72,31 @@ ViewInfo Describe(QWidget* widget, QWidget* window) {
     return info;
 }
 
+std::vector<MenuItemInfo> MenuItems(const QMenu* menu) {
+    std::vector<MenuItemInfo> items;
+    for (QAction* action : menu->actions()) {
+        items.push_back(
+            {action->isSeparator() ? "" : Std(action->text()),
+             Std(action->shortcut().toString(QKeySequence::PortableText)), action->isEnabled(),
+             action->isChecked(),
+             action->menu() != nullptr ? MenuItems(action->menu()) : std::vector<MenuItemInfo>{}});
+    }
+    return items;
+}
+
+// The first action so labelled in menu or its submenus.
+QAction* FindAction(const QMenu* menu, const std::string& label) {
+    for (QAction* action : menu->actions()) {
+        if (action->menu() != nullptr) {
+            if (QAction* found = FindAction(action->menu(), label))
+                return found;
+        } else if (!action->isSeparator() && Std(action->text()) == label) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void ProcessEvents() {
@@ -116,14 +141,7 @@ std::vector<WindowInfo> Windows() {
         }
         if (auto* bar = top->findChild<QMenuBar*>()) {
             for (QAction* menuAction : bar->actions()) {
-                MenuInfo menu{Std(menuAction->text()), {}};
-                for (QAction* action : menuAction->menu()->actions()) {
-                    menu.items.push_back(
-                        {action->isSeparator() ? "" : Std(action->text()),
-                         Std(action->shortcut().toString(QKeySequence::PortableText)),
-                         action->isEnabled()});
-                }
-                info.menus.push_back(std::move(menu));
+                info.menus.push_back({Std(menuAction->text()), MenuItems(menuAction->menu())});
             }
         }
         windows.push_back(std::move(info));
@@ -194,9 +212,7 @@ bool TriggerMenuItem(const std::string& window, const std::string& item) {
     if (bar == nullptr)
         return false;
     for (QAction* menuAction : bar->actions()) {
-        for (QAction* action : menuAction->menu()->actions()) {
-            if (Std(action->text()) != item)
-                continue;
+        if (QAction* action = FindAction(menuAction->menu(), item)) {
             if (!action->isEnabled())
                 return false;
             action->trigger();

@@ -19,6 +19,9 @@ struct MenuItemInfo {
     std::string label;  // empty for a separator
     std::string shortcut;
     bool enabled;
+    bool marked;
+    // The items of the submenu the item opens; empty for a plain item.
+    std::vector<MenuItemInfo> submenu;
 };
 struct MenuInfo {
     std::string title;
@@ -60,6 +63,7 @@ bool PressAlertButton(const std::string& title, const std::string& button);
 
 // A left mouse press at a point of the window's content; the widget under it gets it.
 bool Click(const std::string& window, BPoint where);
+// The first item so labelled, in the menus and their submenus, when it is enabled.
 bool TriggerMenuItem(const std::string& window, const std::string& item);
 bool PressButton(const std::string& window, const std::string& view);
 // Types text key by key into a text control or text view ("\n" is the Enter key).

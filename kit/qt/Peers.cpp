@@ -1,4 +1,5 @@
 // The peer widgets of windows, views, controls and menus.
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -340,6 +341,45 @@ void Focus(PeerId id) {
     });
 }
 
+namespace {
+
+// Adds the items to menu, submenus included; a radio menu's items form one exclusive group.
+void AddMenuItems(QMenu* menu, const std::vector<MenuItemSpec>& items, bool radio,
+                  const BMessenger& window) {
+    QActionGroup* group = nullptr;
+    if (radio) {
+        group = new QActionGroup(menu);
+        group->setExclusive(true);
+    }
+    for (const MenuItemSpec& item : items) {
+        if (item.label.empty()) {
+            RegisterPeer(item.id, menu->addSeparator());
+            continue;
+        }
+        if (!item.submenu.empty()) {
+            QMenu* submenu = menu->addMenu(QString::fromStdString(item.label));
+            submenu->menuAction()->setEnabled(item.enabled);
+            AddMenuItems(submenu, item.submenu, item.radio, window);
+            RegisterPeer(item.id, submenu->menuAction());
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromStdString(item.label));
+        action->setEnabled(item.enabled);
+        action->setCheckable(radio || item.marked);
+        action->setChecked(item.marked);
+        if (group != nullptr)
+            group->addAction(action);
+        if (item.shortcut != 0)
+            action->setShortcut(
+                QKeySequence(QKeyCombination(Qt::ControlModifier, Qt::Key(item.shortcut))));
+        QObject::connect(action, &QAction::triggered, action,
+                         [message = item.message, window] { window.SendMessage(&message); });
+        RegisterPeer(item.id, action);
+    }
+}
+
+}  // namespace
+
 void CreateMenuBar(PeerId id, ViewSpec description, std::vector<MenuSpec> menus,
                    BMessenger window) {
     Post([id, description = std::move(description), menus = std::move(menus),
@@ -351,21 +391,7 @@ void CreateMenuBar(PeerId id, ViewSpec description, std::vector<MenuSpec> menus,
         bar->setNativeMenuBar(false);
         for (const MenuSpec& menuSpec : menus) {
             QMenu* menu = bar->addMenu(QString::fromStdString(menuSpec.title));
-            for (const MenuItemSpec& item : menuSpec.items) {
-                if (item.label.empty()) {
-                    RegisterPeer(item.id, menu->addSeparator());
-                    continue;
-                }
-                QAction* action = menu->addAction(QString::fromStdString(item.label));
-                action->setEnabled(item.enabled);
-                if (item.shortcut != 0)
-                    action->setShortcut(
-                        QKeySequence(QKeyCombination(Qt::ControlModifier, Qt::Key(item.shortcut))));
-                QObject::connect(
-                    action, &QAction::triggered, action,
-                    [message = item.message, window] { window.SendMessage(&message); });
-                RegisterPeer(item.id, action);
-            }
+            AddMenuItems(menu, menuSpec.items, menuSpec.radio, window);
         }
         Place(bar, id, description);
     });
@@ -375,6 +401,15 @@ void SetMenuItemEnabled(PeerId item, bool enabled) {
     Post([item, enabled] {
         if (auto* action = FindPeer<QAction>(item))
             action->setEnabled(enabled);
+    });
+}
+
+void SetMenuItemMarked(PeerId item, bool marked) {
+    Post([item, marked] {
+        if (auto* action = FindPeer<QAction>(item)) {
+            action->setCheckable(true);
+            action->setChecked(marked);
+        }
     });
 }
 

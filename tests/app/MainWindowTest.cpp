@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "game/ComputerPlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
@@ -37,16 +39,25 @@ inspect::ViewInfo View(const char* name) {
     return view ? *view : inspect::ViewInfo{};
 }
 
-// The menus as text, a line each: "Title: [label shortcut]...", " off" marking a disabled item.
+// Items as text: " [label shortcut]" each, "*" before a marked label, " off" marking a disabled
+// item, a submenu's items after a colon.
+std::string Items(const std::vector<inspect::MenuItemInfo>& items) {
+    std::string text;
+    for (const inspect::MenuItemInfo& item : items) {
+        text += " [" + std::string(item.marked ? "*" : "") + item.label + " " + item.shortcut;
+        if (!item.submenu.empty())
+            text += ":" + Items(item.submenu);
+        text += item.enabled ? "]" : " off]";
+    }
+    return text;
+}
+
+// The menus as text, a line each: "Title: [label shortcut]...".
 std::string Menus() {
     std::string text;
     for (const inspect::MenuInfo& menu :
-         inspect::FindWindow(kTitle).value_or(inspect::WindowInfo{}).menus) {
-        text += menu.title + ":";
-        for (const inspect::MenuItemInfo& item : menu.items)
-            text += " [" + item.label + " " + item.shortcut + (item.enabled ? "]" : " off]");
-        text += "\n";
-    }
+         inspect::FindWindow(kTitle).value_or(inspect::WindowInfo{}).menus)
+        text += menu.title + ":" + Items(menu.items) + "\n";
     return text;
 }
 
@@ -84,7 +95,8 @@ protected:
         }
     }
 
-    const BMessenger messenger{new MainWindow()};
+    MainWindow* const window = new MainWindow();
+    const BMessenger messenger{window};
 
     // Every state the move clock passes through from its making on, however briefly shown.
     class ClockWatch {
@@ -114,7 +126,8 @@ TEST_F(MainWindowTest, StartsUpAsTheUserExpects) {
     EXPECT_EQ(window.frame, BRect(200, 200, 500, 540)) << "301 x 341 pixels of content";
     EXPECT_FALSE(window.resizable || window.zoomable);
     EXPECT_EQ(Menus(),
-              "File: [New local game Ctrl+N] [ ] [Quit Ctrl+Q]\n"
+              "File: [New local game Ctrl+N] [New game against the computer Ctrl+G] "
+              "[Computer level : [Easy ] [*Medium ] [Hard ]] [ ] [Quit Ctrl+Q]\n"
               "Internet: [Connect... Ctrl+C] [Disconnect Ctrl+D off] [Send message Ctrl+M off] "
               "[My addresses... ]\n"
               "Help: [About... ]\n");
@@ -123,6 +136,38 @@ TEST_F(MainWindowTest, StartsUpAsTheUserExpects) {
     EXPECT_EQ(Clock().color, kRed);
     // The menu bar leaves the board's top row uncovered.
     EXPECT_LE(View("Menyn").frame.bottom, 19);
+}
+
+TEST_F(MainWindowTest, TheComputerLevelIsOneOfThreeAndTheBoardPlaysAtIt) {
+    for (const auto& [item, level, items] :
+         {std::tuple{"Hard", engine::Level::Hard, "[Easy ] [Medium ] [*Hard ]"},
+          {"Easy", engine::Level::Easy, "[*Easy ] [Medium ] [Hard ]"},
+          {"Medium", engine::Level::Medium, "[Easy ] [*Medium ] [Hard ]"}}) {
+        SCOPED_TRACE(item);
+        ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, item));
+        Settle();
+        EXPECT_NE(Menus().find(std::string("[Computer level :") + " " + items + "]"),
+                  std::string::npos)
+            << Menus();
+        ASSERT_TRUE(window->Lock());
+        EXPECT_EQ(window->BoardView()->ComputerLevel(), level);
+        window->Unlock();
+    }
+}
+
+// The engine's search, which here would go on for an hour, is stopped, and the program quits at
+// once.
+TEST_F(MainWindowTest, QuittingWhileTheComputerThinksEndsTheProgramAtOnce) {
+    ASSERT_TRUE(window->Lock());
+    window->BoardView()->SetComputerLimits({.time = std::chrono::hours(1)});
+    window->Unlock();
+    // Handled in order: the search starts with the move.
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Hard"));
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New game against the computer"));
+    ASSERT_TRUE(inspect::Click(kTitle, BPoint(150, 170)));
+    ASSERT_TRUE(WaitUntil([this] { return window->BoardView()->Computer()->Searching(); }));
+    kill(getpid(), SIGTERM);
+    EXPECT_TRUE(WaitUntil(MainWindowGone, std::chrono::seconds(1)));
 }
 
 TEST_F(MainWindowTest, QuitFromTheMenuEndsTheProgram) {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/MainWindow.h"
+#include "game/ComputerPlayer.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
 #include "messages/Messages.h"
@@ -43,6 +44,28 @@ bool At(int column, int row, char mark) {
                                   {14, 5, 0},  {10, 2, 1}, {2, 10, 1},  {17, 10, 1}};
     return std::ranges::all_of(
         kPoints, [&](const int* p) { return PixelIs(x + p[0], y + p[1], p[2] ? ring : cross); });
+}
+
+// The board's marks, row by row ('X', 'O' or ' ' a cell), read from one image of it.
+std::string Marks() {
+    const std::vector<rgb_color> pixels = inspect::Pixels(kTitle, "gamruta");
+    constexpr int kWidth = Board::kSize * 20 + 1;
+    std::string marks;
+    if (pixels.size() < size_t{kWidth} * kWidth)
+        return marks;
+    auto pixel = [&](int x, int y) { return pixels[size_t(y) * kWidth + x]; };
+    for (int row = 1; row <= Board::kSize; ++row) {
+        for (int column = 1; column <= Board::kSize; ++column) {
+            const int x = column * 20 - 20, y = row * 20 - 20;
+            marks += pixel(x + 10, y + 10) == kRed   ? 'X'
+                     : pixel(x + 10, y + 2) == kBlue ? 'O'
+                                                     : ' ';
+        }
+    }
+    return marks;
+}
+long Count(char mark) {
+    return std::ranges::count(Marks(), mark);
 }
 
 inspect::ViewInfo View(const char* name) {
@@ -104,6 +127,53 @@ protected:
         put.AddString(FIELD_PAR1, column);
         put.AddString(FIELD_PAR2, row);
         Report(put, link);
+    }
+
+    // Runs change on the board under its window's lock, between two messages.
+    template <typename Change>
+    void Locked(Change change) {
+        ASSERT_TRUE(window->Lock());
+        change(*window->BoardView());
+        window->Unlock();
+    }
+    // Waits until the window has handled what was posted to it before; the clock ends red. The
+    // sentinel turns X, O, X always show blue then red, however briefly, among the states a
+    // watch of the clock sees, while what the board posts itself may come between them.
+    void Sync() {
+        const auto seen = inspect::WatchLabel(kTitle, "time status");
+        for (int player : {PLAYER_X, PLAYER_O, PLAYER_X})
+            PostTurn(player);
+        ASSERT_TRUE(WaitUntil([&] {
+            auto blue = std::ranges::find_if(
+                *seen, [](const inspect::LabelState& state) { return state.color == kBlue; });
+            return std::find_if(blue, seen->end(), [](const inspect::LabelState& state) {
+                       return state.color == kRed;
+                   }) != seen->end();
+        }));
+        ASSERT_TRUE(WaitUntil([] { return ClockIs(kRed); }));
+    }
+    // A new game against the computer at level, X to move.
+    void NewComputerGame(const char* level) {
+        ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, level));
+        ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New game against the computer"));
+        Sync();
+    }
+    // The marks of player on the board, whatever the blink shows now.
+    int Stones(int player) {
+        int count = 0;
+        Locked([&](GameView& board) {
+            for (int column = 1; column <= Board::kSize; ++column)
+                for (int row = 1; row <= Board::kSize; ++row)
+                    count += board.Cells().PlayerAt(column, row) == player;
+        });
+        return count;
+    }
+    // The computer's answer is on its way to the board, or no search was asked.
+    bool ComputerIdle() const { return !window->BoardView()->Computer()->Busy(); }
+    // From now on the computer thinks until it is stopped: Hard looks far deeper than a search
+    // can go in an hour.
+    void ThinkWithoutEnd() {
+        Locked([](GameView& board) { board.SetComputerLimits({.time = std::chrono::hours(1)}); });
     }
 
     MainWindow* window = nullptr;
@@ -277,6 +347,129 @@ TEST_F(GameViewTest, APeersMoveStillQueuedLandsInNoLocalGame) {
     ASSERT_TRUE(WaitUntil([] { return ClockIs(kBlue); }));
     EXPECT_TRUE(At(8, 3, ' '));
     ASSERT_TRUE(Play(2, 2, 'X')) << "X is still to move";
+}
+
+// The computer's move is drawn, blinks and passes the turn as a peer's does.
+TEST_F(GameViewTest, TheComputerAnswersAMoveAsAPeerWould) {
+    NewComputerGame("Easy");
+    // X's three on the top row: a fourth leaves (5, 1) the one cell that stops five, which the
+    // computer takes at any level.
+    Locked([](GameView& board) {
+        for (int column = 1; column <= 3; ++column)
+            board.UpdateGame(column, 1, PLAYER_X);
+        for (int cell : {8, 10, 12})
+            board.UpdateGame(cell, cell, PLAYER_O);
+    });
+    // The top of the ring at (5, 1), after each piece the board shows.
+    const auto seen = inspect::WatchPixel(kTitle, "gamruta", 90, 2);
+    ASSERT_TRUE(Click(4, 1));
+    ASSERT_TRUE(WaitUntil([] { return At(4, 1, 'X') && At(5, 1, 'O') && ClockIs(kRed); }));
+    // Drawn, then blinking five times, ending drawn; what came before it showed the cell empty.
+    const std::vector<rgb_color> blink = {kBlue, kWhite, kBlue, kWhite, kBlue, kWhite,
+                                          kBlue, kWhite, kBlue, kWhite, kBlue};
+    auto ownBlink = [&] {
+        return std::vector<rgb_color>(std::ranges::find(*seen, kBlue), seen->end());
+    };
+    ASSERT_TRUE(WaitUntil([&] { return ownBlink().size() >= blink.size(); }));
+    for (int tick = 0; tick < 2; ++tick) {
+        const std::string clock = View("time status").text;
+        ASSERT_TRUE(WaitUntil([&] { return View("time status").text != clock; }));
+    }
+    EXPECT_EQ(ownBlink(), blink);
+    EXPECT_TRUE(std::all_of(seen->begin(), std::ranges::find(*seen, kBlue),
+                            [](rgb_color color) { return color == kWhite; }));
+    // X's turn: the user plays, and the computer answers again.
+    ASSERT_TRUE(Click(5, 5));
+    ASSERT_TRUE(WaitUntil([] { return At(5, 5, 'X') && Count('O') == 5 && ClockIs(kRed); }));
+    EXPECT_EQ(Count('X'), 5);
+}
+
+// The loser opens the next game; the computer does so at once.
+TEST_F(GameViewTest, TheLoserOpensTheNextGameAgainstTheComputer) {
+    NewComputerGame("Medium");
+    // O's four on row 3 with one open end; X plays elsewhere, and the computer makes five.
+    Locked([](GameView& board) {
+        for (int column = 1; column <= 4; ++column)
+            board.UpdateGame(column, 3, PLAYER_O);
+        for (int column : {1, 4, 7})
+            board.UpdateGame(column, 10, PLAYER_X);
+    });
+    ASSERT_TRUE(Click(14, 14));
+    ASSERT_TRUE(WaitUntil([] {
+        return inspect::Alerts().size() == 1 && inspect::Alerts()[0].text == "Player O won!";
+    }));
+    EXPECT_TRUE(At(5, 3, 'O'));
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    ASSERT_TRUE(WaitUntil([] { return View("o connect").text == "O: 1" && Count(' ') == 225; }));
+    // X lost and opens: the computer waits for the user.
+    Sync();
+    EXPECT_TRUE(ComputerIdle());
+    EXPECT_EQ(Stones(PLAYER_O) + Stones(PLAYER_X), 0);
+
+    // Now X wins, and the computer opens the next game at once.
+    Locked([](GameView& board) {
+        for (int column = 1; column <= 4; ++column)
+            board.UpdateGame(column, 1, PLAYER_X);
+        for (int column : {1, 4, 7, 10})
+            board.UpdateGame(column, 12, PLAYER_O);
+    });
+    ASSERT_TRUE(Click(5, 1) && XWins());
+    ASSERT_TRUE(WaitUntil([] {
+        return View("x connect").text == "X: 1" && Count('O') == 1 && Count('X') == 0 &&
+               ClockIs(kRed);
+    })) << Marks();
+    ASSERT_TRUE(Click(1, 1));
+    ASSERT_TRUE(WaitUntil([] { return Count('X') == 1 && Count('O') == 2 && ClockIs(kRed); }));
+}
+
+// While the computer thinks the board is not the user's; whatever ends that game (a new game of
+// either kind, a peer connecting) leaves no move of the computer's on the next board, and a
+// change of level asks again at the new level.
+TEST_F(GameViewTest, WhileTheComputerThinks) {
+    ThinkWithoutEnd();
+    auto think = [this] {
+        SCOPED_TRACE("think");
+        NewComputerGame("Hard");
+        ASSERT_TRUE(Play(8, 8, 'X'));
+        // Under way, not only asked: its answer will come.
+        ASSERT_TRUE(WaitUntil([this] { return window->BoardView()->Computer()->Searching(); }));
+        ASSERT_TRUE(Click(9, 9) && Click(8, 9));
+        Sync();
+        EXPECT_EQ(Stones(PLAYER_X), 1) << "a click was taken while it thinks";
+        EXPECT_EQ(Stones(PLAYER_O), 0);
+        EXPECT_FALSE(ComputerIdle());
+    };
+    for (const char* item : {"New local game", "New game against the computer"}) {
+        SCOPED_TRACE(item);
+        think();
+        ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, item));
+        // The stopped search's answer reaches the board before what is posted after this.
+        ASSERT_TRUE(WaitUntil([this] { return ComputerIdle(); }, std::chrono::seconds(2)));
+        Sync();
+        EXPECT_EQ(Stones(PLAYER_O) + Stones(PLAYER_X), 0);
+        ASSERT_TRUE(Play(3, 3, 'X'));
+    }
+    EXPECT_FALSE(ComputerIdle()) << "the computer thinks again";
+
+    // A peer connects: the network game starts on an empty board, and the peer hears of no move.
+    think();
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && peer.Line() == "CON");
+    ASSERT_TRUE(WaitUntil([] { return View("status connect").text == "Connected as server"; }));
+    ASSERT_TRUE(WaitUntil([this] { return ComputerIdle(); }, std::chrono::seconds(2)));
+    Sync();
+    EXPECT_EQ(Stones(PLAYER_O) + Stones(PLAYER_X), 0);
+    ASSERT_TRUE(peer.Send("PUT 2 2\n") && WaitUntil([] { return At(2, 2, 'X'); }));
+    ASSERT_TRUE(Play(3, 3, 'O') && peer.Line() == "PUT 3 3");
+
+    // Back to the computer: a new level stops the search, and the computer answers at Easy.
+    think();
+    EXPECT_EQ(peer.Line(), "DIS");
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Easy"));
+    ASSERT_TRUE(WaitUntil([] { return Count('O') == 1 && ClockIs(kRed); }));
+    ASSERT_TRUE(WaitUntil([this] { return ComputerIdle(); }));
+    Sync();
+    EXPECT_EQ(Stones(PLAYER_O), 1);
 }
 
 }  // namespace
