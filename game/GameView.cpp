@@ -145,8 +145,8 @@ int GameView::UpdateGame(int column, int row, int player) {
 
 void GameView::RestartBlink() {
     blinkCount = 0;
+    // Ticks the runner it replaces had queued are never delivered: the new mark blinks in step.
     BMessage tick(MSG_TICK);
-    tick.AddInt32(FIELD_BLINK, ++blinkRun);
     blinkRunner =
         std::make_unique<BMessageRunner>(BMessenger(this), &tick, kBlinkInterval, kBlinkTicks);
 }
@@ -209,7 +209,6 @@ void GameView::DrawGame(bool checkWin) {
 void GameView::Announce(const char* text, int firstPlayer) {
     // The pass has drawn every mark: with the blink ended the whole board shows behind the alert.
     blinkRunner.reset();
-    ++blinkRun;
     blinkCount = 0;
     (new BAlert("Quillet", text, "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))->Go();
     Restart(mode, firstPlayer);
@@ -283,14 +282,9 @@ void GameView::MessageReceived(BMessage* message) {
         case MSG_COMPUTER_MOVE:
             ComputerMove(message);
             break;
-        case MSG_TICK: {
-            // A tick the replaced runner had queued would blink the new mark out of step, and
-            // could leave it erased.
-            int32 run = 0;
-            if (message->FindInt32(FIELD_BLINK, &run) == B_OK && run == blinkRun)
-                Blink();
+        case MSG_TICK:
+            Blink();
             break;
-        }
         default:
             BView::MessageReceived(message);
     }

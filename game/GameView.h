@@ -103,8 +103,6 @@ private:
     int lastRow = 0;
     std::unique_ptr<BMessageRunner> blinkRunner;
     int32 blinkCount = 0;
-    // Numbers the blink runners; a tick of any but the latest is dropped.
-    int32 blinkRun = 0;
     const BMessenger mainMessenger;
     engine::Level computerLevel = engine::Level::Medium;
     // The number of the search whose answer the board waits for, 0 when it waits for none; every

@@ -53,7 +53,7 @@ constexpr uint32_t MSG_COMPUTER_LEVEL = 10006;
 constexpr uint32_t MSG_SEND_MESSAGE = 10010;
 constexpr uint32_t MSG_MY_ADDRESSES = 10011;
 constexpr uint32_t MSG_ABOUT = 10021;
-// The clock's tick; the board's blink ticks carry "blink" (int32), the number of their runner.
+// The clock's tick, and the board's blink ticks.
 constexpr uint32_t MSG_TICK = 10041;
 
 // The connect dialog's button.
@@ -70,4 +70,3 @@ constexpr const char* FIELD_COLUMN = "column";
 constexpr const char* FIELD_ROW = "row";
 constexpr const char* FIELD_SEARCH = "search";
 constexpr const char* FIELD_LEVEL = "level";
-constexpr const char* FIELD_BLINK = "blink";
