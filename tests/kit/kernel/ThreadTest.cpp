@@ -34,6 +34,12 @@ int32 MarkRan(void* data) {
 
 TEST(ThreadTest, RunsOnlyOnceResumedAndGivesItsResult) {
     std::atomic<int> runs{0};
+    // Killed before it was resumed, a thread never runs.
+    const thread_id never = spawn_thread(MarkRan, "never", B_NORMAL_PRIORITY, &runs);
+    ASSERT_GT(never, 0);
+    ASSERT_EQ(kill_thread(never), B_OK);
+    EXPECT_EQ(resume_thread(never), B_BAD_THREAD_ID);
+
     thread_id thread = spawn_thread(MarkRan, "marker", B_NORMAL_PRIORITY, &runs);
     ASSERT_GT(thread, 0);
     EXPECT_EQ(runs, 0) << "a spawned thread must wait for resume_thread";
@@ -62,14 +68,4 @@ TEST(ThreadTest, KillStopsSnoozeAtOnceAndReleasesLocks) {
     ASSERT_TRUE(sleeper.mutex.try_lock()) << "the stopped thread kept its lock";
     sleeper.mutex.unlock();
     EXPECT_EQ(kill_thread(thread), B_BAD_THREAD_ID);
-}
-
-TEST(ThreadTest, KilledBeforeResumeNeverRuns) {
-    std::atomic<int> runs{0};
-    thread_id thread = spawn_thread(MarkRan, "never", B_NORMAL_PRIORITY, &runs);
-    ASSERT_GT(thread, 0);
-    ASSERT_EQ(kill_thread(thread), B_OK);
-    EXPECT_EQ(resume_thread(thread), B_BAD_THREAD_ID);
-    EXPECT_EQ(kill_thread(thread), B_BAD_THREAD_ID);
-    EXPECT_EQ(runs, 0) << "a thread killed before resume_thread ran";
 }
