@@ -66,22 +66,33 @@ bool Play(const char* mover, const char* other, int column, int row, rgb_color c
            WaitUntil([&] { return Shows(other, column, row, colour); });
 }
 
+// Both copies open, the client connected to the server through its dialog; both closed at the
+// end.
+class TwoCopiesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        OpenCopy(kServer);
+        ASSERT_TRUE(WaitUntil(PortTaken));  // so the second copy finds it taken, as on one machine
+        OpenCopy(kClient);
+        ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Connect...") &&
+                    WaitUntil([] { return inspect::FindWindow("New game").has_value(); }) &&
+                    inspect::Type("New game", "test", "127.0.0.1") &&
+                    inspect::PressButton("New game", "ok"));
+        ASSERT_TRUE(WaitUntil([] {
+            return Both("status connect") == "Connected as server|Connected as client" &&
+                   !inspect::FindWindow("New game");
+        }));
+    }
+    void TearDown() override {
+        inspect::Close(kClient);
+        inspect::Close(kServer);
+        EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
+    }
+};
+
 }  // namespace
 
-TEST(TwoCopiesTest, PlayAGameChatAndDisconnect) {
-    OpenCopy(kServer);
-    ASSERT_TRUE(WaitUntil(PortTaken));  // so the second copy finds it taken, as on one machine
-    OpenCopy(kClient);
-
-    ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Connect...") &&
-                WaitUntil([] { return inspect::FindWindow("New game").has_value(); }) &&
-                inspect::Type("New game", "test", "127.0.0.1") &&
-                inspect::PressButton("New game", "ok"));
-    ASSERT_TRUE(WaitUntil([] {
-        return Both("status connect") == "Connected as server|Connected as client" &&
-               !inspect::FindWindow("New game");
-    }));
-
+TEST_F(TwoCopiesTest, PlayAGameAndDisconnect) {
     // X, the client, moves first; five in the top row wins.
     for (int column = 1; column <= 4; ++column)
         ASSERT_TRUE(Play(kClient, kServer, column, 1, kRed) &&
@@ -98,17 +109,6 @@ TEST(TwoCopiesTest, PlayAGameChatAndDisconnect) {
     }));
     ASSERT_TRUE(Play(kServer, kClient, 8, 8, kBlue) && Play(kClient, kServer, 9, 9, kRed));
 
-    // A chat each way: the first is answered with Reply, the answer closed.
-    ASSERT_TRUE(inspect::TriggerMenuItem(kServer, "Send message"));
-    for (const std::string text : {"hello, 100%\nsure", "hi back"}) {
-        ASSERT_TRUE(WaitUntil([] { return ChatShows("", true); }) &&
-                    inspect::Type("Message", "Textruta", text) &&
-                    inspect::PressButton("Message", "ok"));
-        ASSERT_TRUE(WaitUntil([&] { return ChatShows(text, false); }));
-        ASSERT_TRUE(text == "hi back" ? inspect::Close("Message")
-                                      : inspect::PressButton("Message", "ok"));
-    }
-
     // "Disconnect" on the client: both boards go back to a local game and listen again (the
     // second to try finds the port taken).
     ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Disconnect"));
@@ -119,12 +119,9 @@ TEST(TwoCopiesTest, PlayAGameChatAndDisconnect) {
     }));
     // A local game on each: X moves, at either board.
     ASSERT_TRUE(Play(kServer, kServer, 3, 3, kRed) && Play(kClient, kClient, 4, 4, kRed));
-
-    ASSERT_TRUE(inspect::Close(kClient) && inspect::Close(kServer));
-    EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
 }
 
-TEST(TwoCopiesTest, QuittingWithDialogsOpenWhileConnectedTellsThePeer) {
+TEST(TwoCopiesQuitTest, QuittingWithDialogsOpenWhileConnectedTellsThePeer) {
     OpenCopy(kServer);
     RawPeer peer;
     ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
@@ -144,17 +141,7 @@ TEST(TwoCopiesTest, QuittingWithDialogsOpenWhileConnectedTellsThePeer) {
 
 // Two copies fill the whole board without five in a row: each sees the draw at once, no score
 // changes, and O, who did not make the last move, opens the next game.
-TEST(TwoCopiesTest, AFullBoardIsADrawOnBoth) {
-    OpenCopy(kServer);
-    ASSERT_TRUE(WaitUntil(PortTaken));
-    OpenCopy(kClient);
-    ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Connect...") &&
-                WaitUntil([] { return inspect::FindWindow("New game").has_value(); }) &&
-                inspect::Type("New game", "test", "127.0.0.1") &&
-                inspect::PressButton("New game", "ok"));
-    ASSERT_TRUE(WaitUntil(
-        [] { return Both("status connect") == "Connected as server|Connected as client"; }));
-
+TEST_F(TwoCopiesTest, AFullBoardIsADrawOnBoth) {
     // Pairs of columns alternate between X and O, and every row flips them: no run is longer
     // than two. X, the client, has one cell more and moves first and last.
     std::vector<std::pair<int, int>> cells[2];
@@ -184,7 +171,4 @@ TEST(TwoCopiesTest, AFullBoardIsADrawOnBoth) {
         WaitUntil([] { return !Shows(kServer, 1, 1, kRed) && !Shows(kClient, 1, 1, kRed); }));
     EXPECT_EQ(Both("x connect") + " " + Both("o connect"), "X: 0|X: 0 O: 0|O: 0");
     ASSERT_TRUE(Play(kServer, kClient, 8, 8, kBlue) && Play(kClient, kServer, 9, 9, kRed));
-
-    ASSERT_TRUE(inspect::Close(kClient) && inspect::Close(kServer));
-    EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
 }

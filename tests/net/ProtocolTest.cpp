@@ -10,21 +10,9 @@ namespace protocol {
 
 // Readable failure output for the received messages.
 void PrintTo(const Received& r, std::ostream* os) {
-    switch (r.kind) {
-        case Received::Kind::Move:
-            *os << "Move(" << testing::PrintToString(r.par1) << ", "
-                << testing::PrintToString(r.par2) << ")";
-            break;
-        case Received::Kind::Chat:
-            *os << "Chat(" << testing::PrintToString(r.text) << ")";
-            break;
-        case Received::Kind::ChatMore:
-            *os << "ChatMore(" << testing::PrintToString(r.text) << ")";
-            break;
-        case Received::Kind::End:
-            *os << "End";
-            break;
-    }
+    static const char* const kKinds[] = {"Move", "Chat", "ChatMore", "End"};
+    *os << kKinds[static_cast<int>(r.kind)] << "(" << testing::PrintToString(r.par1) << ", "
+        << testing::PrintToString(r.par2) << ", " << testing::PrintToString(r.text) << ")";
 }
 
 }  // namespace protocol

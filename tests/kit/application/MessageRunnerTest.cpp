@@ -16,7 +16,6 @@ using testing_support::WaitUntil;
 namespace {
 
 constexpr uint32 kTick = 1;
-constexpr uint32 kMarker = 2;
 constexpr uint32 kSentinel = 3;
 constexpr uint32 kBusy = 4;  // keeps the looper busy until the time in "until"
 // Starts the looper's runners (runner 1 without end, and with "counted" runner 3, three ticks),
@@ -27,8 +26,7 @@ constexpr uint32 kPark = 5;
 // Stops the looper's runner, or with "restart" replaces it by a new one.
 constexpr uint32 kReplace = 6;
 
-// Counts ticks and notes when each was handled, and how many had come when a marker and a
-// sentinel arrived.
+// Counts ticks and notes when each was handled, and how many had come when a sentinel arrived.
 class TickCounter : public BLooper {
 public:
     void MessageReceived(BMessage* message) override {
@@ -47,9 +45,6 @@ public:
                     ++countedTicks;
                 break;
             }
-            case kMarker:
-                ticksAtMarker = ticks.load();
-                break;
             case kSentinel:
                 ticksAtSentinel = ticks.load();
                 break;
@@ -118,7 +113,6 @@ public:
         return tickTimes;
     }
     std::atomic<int32> ticks{0};
-    std::atomic<int32> ticksAtMarker{-1};
     std::atomic<int32> ticksAtSentinel{-1};
     std::atomic<bigtime_t> busyEnded{0};
     std::mutex mutex;  // guards tickTimes
@@ -132,36 +126,6 @@ std::unique_ptr<BMessageRunner> Sentinel(BLooper* looper, bigtime_t delay) {
 }
 
 }  // namespace
-
-TEST(MessageRunnerTest, ACountOfTenGivesExactlyTenMessages) {
-    auto* counter = new TickCounter();
-    counter->Run();
-    BMessage tick(kTick);
-    BMessageRunner runner(BMessenger(counter), &tick, 100000, 10);
-    ASSERT_TRUE(WaitUntil([&] { return counter->ticks == 10; })) << counter->ticks;
-    // An eleventh tick would be due 100 ms after the tenth, before this sentinel.
-    auto sentinel = Sentinel(counter, 350000);
-    ASSERT_TRUE(WaitUntil([&] { return counter->ticksAtSentinel >= 0; }));
-    EXPECT_EQ(counter->ticksAtSentinel, 10);
-    counter->Quit();
-}
-
-TEST(MessageRunnerTest, DeletingARunnerStopsItAtOnce) {
-    auto* counter = new TickCounter();
-    counter->Run();
-    BMessenger messenger(counter);
-    BMessage tick(kTick);
-    auto runner = std::make_unique<BMessageRunner>(messenger, &tick, 5000, -1);
-    ASSERT_TRUE(WaitUntil([&] { return counter->ticks >= 3; }));
-    runner.reset();
-    // Ticks sent before the runner was deleted are ahead of the marker; none may follow it.
-    messenger.SendMessage(kMarker);
-    auto sentinel = Sentinel(counter, 100000);
-    ASSERT_TRUE(WaitUntil([&] { return counter->ticksAtSentinel >= 0; }));
-    EXPECT_GE(counter->ticksAtMarker, 3);
-    EXPECT_EQ(counter->ticksAtSentinel, counter->ticksAtMarker);
-    counter->Quit();
-}
 
 TEST(MessageRunnerTest, NoMessageComesEarlyAndALateOneIsNotMadeUpFor) {
     constexpr bigtime_t kInterval = 30000;

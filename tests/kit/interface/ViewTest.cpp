@@ -102,7 +102,9 @@ TEST(ViewTest, WhatEachMessageDrawsShowsAsOnePassDrawsIt) {
         }
     }
     EXPECT_EQ(differing, 0) << "first at x " << first % 120 << ", y " << first / 120;
-    // And where it was drawn: the thin lines lie on their own row and column.
+    // And where it was drawn: the thin lines lie on their own row and column, and red shows
+    // though its alpha byte is 0.
+    EXPECT_EQ(inspect::Pixel("strokes", "whole", 100, 5), (rgb_color{255, 0, 0, 255}));
     for (const char* view : {"piecewise", "whole"}) {
         EXPECT_EQ(inspect::Pixel("strokes", view, 20, 45), kBlack) << view;
         EXPECT_EQ(inspect::Pixel("strokes", view, 20, 44), kWhite) << view;
