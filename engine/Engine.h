@@ -9,9 +9,8 @@
 // principal-variation search with a transposition table, which looks only at cells near stones,
 // ordered by what they threaten, and answers the other side's threats only with moves that meet
 // them. Easy plays as a beginner does: it always makes its five and blocks a four, looks only
-// two moves ahead and not for wins by fours, and about one move in three goes by the look of
-// the cells alone, overlooking an open three now and then and picking among the good moves at
-// random.
+// three moves ahead, and about one move in ten goes by the look of the cells alone, overlooking
+// an open three now and then and picking among the good moves at random.
 //
 // Threads: an Engine belongs to the thread that made it, and all its calls are made there. The
 // one exception is the stop flag given to Think, which any thread may set at any time: Think

@@ -52,7 +52,7 @@ void Search::Begin(const Limits& limits, Level level, const std::atomic<bool>* s
             fSettings = {4, 10, false, 0.1, 0};
             break;
         case Level::Easy:
-            fSettings = {2, 8, false, 0, 0};
+            fSettings = {3, 8, false, 0.1, 0};
             break;
     }
     if (limits.depth > 0)
@@ -466,7 +466,7 @@ int Search::Think(int side, Level level, const Limits& limits, const std::atomic
     }
     // A beginner: now and then a move by the look of the cells alone, else a short search.
     std::uniform_real_distribution<double> chance(0.0, 1.0);
-    if (level == Level::Easy && chance(fRandom) < 0.35)
+    if (level == Level::Easy && chance(fRandom) < 0.1)
         return ThinkEasy(side, info);
     if (const int move = Forced(side, info); move >= 0)
         return move;
