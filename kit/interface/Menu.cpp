@@ -103,14 +103,14 @@ void BMenuBar::CreatePeer(const kit::qt::ViewSpec& description) {
 }
 
 std::vector<kit::qt::MenuItemSpec> BMenuBar::ItemSpecs(const BMenu& menu) {
-    std::vector<kit::qt::MenuItemSpec> specs;
+    std::vector<kit::qt::MenuItemSpec> shown;
     for (int32 i = 0; i < menu.CountItems(); ++i) {
         BMenuItem* item = menu.ItemAt(i);
         item->fShown = true;
         uint32 modifiers = 0;
         const char shortcut =
             static_cast<char>(std::toupper(static_cast<unsigned char>(item->Shortcut(&modifiers))));
-        kit::qt::MenuItemSpec spec{item->Peer(),
+        kit::qt::MenuItemSpec look{item->Peer(),
                                    item->IsSeparator() ? "" : item->Label(),
                                    shortcut,
                                    item->IsEnabled(),
@@ -119,10 +119,10 @@ std::vector<kit::qt::MenuItemSpec> BMenuBar::ItemSpecs(const BMenu& menu) {
                                    {},
                                    false};
         if (const BMenu* submenu = item->Submenu()) {
-            spec.submenu = ItemSpecs(*submenu);
-            spec.radio = submenu->IsRadioMode();
+            look.submenu = ItemSpecs(*submenu);
+            look.radio = submenu->IsRadioMode();
         }
-        specs.push_back(std::move(spec));
+        shown.push_back(std::move(look));
     }
-    return specs;
+    return shown;
 }
