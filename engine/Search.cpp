@@ -79,6 +79,24 @@ uint64_t Search::Budget(uint64_t nodes) {
 
 // --- Wins by fours -----------------------------------------------------------------------------
 
+void Search::AttackMoves(int side, Threat least, bool mustBlock, std::vector<int>& moves) {
+    Position& p = fPosition;
+    moves.clear();
+    if (mustBlock) {
+        // The other side's four must be blocked; the attack only goes on if the block is one too.
+        const int block = p.FiveCell(1 - side);
+        if (p.ThreatAt(block, side) >= least)
+            moves.push_back(block);
+        return;
+    }
+    p.Collect(side, least, moves);
+    // Fours by what they threaten besides; threes by the value of the cell.
+    std::stable_sort(moves.begin(), moves.end(), [&p, side, least](int a, int b) {
+        return least >= kMakes4 ? p.ThreatAt(a, side) > p.ThreatAt(b, side)
+                                : p.ValueAt(a, side) > p.ValueAt(b, side);
+    });
+}
+
 bool Search::Vcf(int side, int ply, int& first) {
     Position& p = fPosition;
     const int other = 1 - side;
@@ -101,18 +119,7 @@ bool Search::Vcf(int side, int ply, int& first) {
     uint64_t& failed = fVcfFailed[key & (kVcfTableSize - 1)];
     if (failed == key)
         return false;
-    if (otherFives == 1) {
-        // The other side's four must be blocked; that only goes on if the block is a four too.
-        const int block = p.FiveCell(other);
-        moves.clear();
-        if (p.ThreatAt(block, side) >= kMakes4)
-            moves.push_back(block);
-    } else {
-        p.Collect(side, kMakes4, moves);
-        std::stable_sort(moves.begin(), moves.end(), [&p, side](int a, int b) {
-            return p.ThreatAt(a, side) > p.ThreatAt(b, side);
-        });
-    }
+    AttackMoves(side, kMakes4, otherFives == 1, moves);
     for (size_t i = 0; i < moves.size(); ++i) {
         const int move = moves[i];
         p.Put(move, side);
@@ -164,17 +171,7 @@ bool Search::Vct(int side, int depth, int ply, int& first) {
     if (depth <= 0 || otherFives >= 2)
         return false;
     std::vector<int>& moves = fMoves[ply];
-    if (otherFives == 1) {
-        const int block = p.FiveCell(other);
-        moves.clear();
-        if (p.ThreatAt(block, side) >= kMakes3)
-            moves.push_back(block);
-    } else {
-        p.Collect(side, kMakes3, moves);
-        std::stable_sort(moves.begin(), moves.end(), [&p, side](int a, int b) {
-            return p.ValueAt(a, side) > p.ValueAt(b, side);
-        });
-    }
+    AttackMoves(side, kMakes3, otherFives == 1, moves);
     for (size_t i = 0; i < moves.size(); ++i) {
         const int move = moves[i];
         p.Put(move, side);

@@ -60,6 +60,9 @@ private:
     // Sets a node budget for a side search; returns the one it replaces.
     uint64_t Budget(uint64_t nodes);
 
+    // The attacker's moves that threaten at least least, strongest first; only the block of the
+    // other side's four when it must be blocked, and only if that block threatens as much.
+    void AttackMoves(int side, Threat least, bool mustBlock, std::vector<int>& moves);
     bool Vcf(int side, int ply, int& first);
     bool Vct(int side, int depth, int ply, int& first);
     bool VctDefends(int attacker, int depth, int ply);
