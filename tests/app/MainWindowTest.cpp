@@ -170,22 +170,16 @@ TEST_F(MainWindowTest, QuittingWhileTheComputerThinksEndsTheProgramAtOnce) {
     EXPECT_TRUE(WaitUntil(MainWindowGone, std::chrono::seconds(1)));
 }
 
-TEST_F(MainWindowTest, QuitFromTheMenuEndsTheProgram) {
-    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Quit"));
-    EXPECT_TRUE(WaitUntil(MainWindowGone));
-}
-
 TEST_F(MainWindowTest, TheClockRestartsAtEveryTurnInTheMoversColourAndTicks) {
     ClockWatch clock;
-    // After some seconds the turn passes: the clock starts again from "00:00", then ticks.
-    ASSERT_TRUE(clock.Shows("00:02", kRed));
+    // It ticks, and the turn passing starts it again from "00:00"; each restart below shows in
+    // the other colour than the state before it.
+    ASSERT_TRUE(clock.Shows("00:01", kRed));
     Turn(PLAYER_O);
     ASSERT_TRUE(clock.Shows("00:00", kBlue));
-    ASSERT_TRUE(clock.Shows("00:01", kBlue));
     Turn(PLAYER_X);
     ASSERT_TRUE(clock.Shows("00:00", kRed));
     // So does every new game, in the colour of the player who opens it.
-    ASSERT_TRUE(clock.Shows("00:01", kRed));
     Turn(PLAYER_O);
     ASSERT_TRUE(clock.Shows("00:00", kBlue));
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New local game"));
@@ -194,7 +188,6 @@ TEST_F(MainWindowTest, TheClockRestartsAtEveryTurnInTheMoversColourAndTicks) {
     for (uint32 link : {MSG_LINK_UP, MSG_LINK_DOWN}) {
         Turn(PLAYER_O);
         ASSERT_TRUE(clock.Shows("00:00", kBlue));
-        ASSERT_TRUE(clock.Shows("00:01", kBlue));
         messenger.SendMessage(link);
         EXPECT_TRUE(clock.Shows("00:00", kRed));
         EXPECT_TRUE(WaitUntil([&] { return Linked(link == MSG_LINK_UP); }));
@@ -211,7 +204,7 @@ TEST_F(MainWindowTest, AfterAnAlertTheClockShowsTheTimeSinceTheTurnAtOnce) {
     const bigtime_t turned = system_time();
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "About..."));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
-    ASSERT_TRUE(WaitUntil([&] { return system_time() >= turned + 3200000; }));
+    ASSERT_TRUE(WaitUntil([&] { return system_time() >= turned + 2100000; }));
     // The window's thread waits in the alert: the clock cannot change until it is closed.
     const auto seen = inspect::WatchLabel(kTitle, "time status");
     const bigtime_t closed = system_time();
@@ -223,22 +216,6 @@ TEST_F(MainWindowTest, AfterAnAlertTheClockShowsTheTimeSinceTheTurnAtOnce) {
     const bigtime_t shown = std::stoi(text.substr(0, 2)) * 60 + std::stoi(text.substr(3));
     EXPECT_GE(shown, (closed - turned) / 1000000) << text;
     EXPECT_LE(shown, (handled - sent) / 1000000) << text;
-}
-
-TEST_F(MainWindowTest, ScoresCountWinsUntilReset) {
-    for (int win = 0; win < 5; ++win)
-        messenger.SendMessage(MSG_X_WON);
-    messenger.SendMessage(MSG_O_WON);
-    ASSERT_TRUE(WaitUntil([] { return Scores() == "X: 5 O: 1"; }));
-    messenger.SendMessage(MSG_RESET_SCORE);
-    ASSERT_TRUE(WaitUntil([] { return Scores() == "X: 0 O: 0"; }));
-}
-
-TEST_F(MainWindowTest, DisconnectWithoutALinkChangesNothing) {
-    messenger.SendMessage(MSG_DISCONNECT);
-    Settle();
-    EXPECT_EQ(Status(), "Listen for connections...");
-    EXPECT_TRUE(Linked(false));
 }
 
 TEST_F(MainWindowTest, ANewLocalGameEndsTheLinkItsMenuItemsAndRestartsTheClock) {
@@ -286,7 +263,7 @@ TEST_F(MainWindowTest, QuittingWhileConnectedTellsThePeerOnce) {
     RawPeer peer;
     ASSERT_TRUE(peer.Connect());
     ASSERT_TRUE(WaitUntil([] { return Status() == "Connected as server"; }));
-    messenger.SendMessage(MSG_QUIT);
+    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Quit"));
     ASSERT_TRUE(peer.ReadUntilClosed());
     EXPECT_EQ(peer.Received(), "CON\nDIS\n");
     EXPECT_TRUE(WaitUntil(MainWindowGone));
