@@ -277,6 +277,9 @@ void MainWindow::MessageReceived(BMessage* message) {
 
 bool MainWindow::QuitRequested() {
     gameView->LeaveComputerGame();
+    // The program ends: a chat window waiting in its alert would otherwise hold QuitWindows
+    // below until its user answers.
+    BAlert::CloseAll();
     if (netView != nullptr) {
         // The dialogs and chat windows use the link: they go first, running their own clean-up
         // against a live link. Then the link ends, so that a connected peer is told.

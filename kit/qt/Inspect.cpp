@@ -27,10 +27,10 @@ rgb_color ToRgb(const QColor& color) {
                      static_cast<uint8>(color.blue()), 255};
 }
 
-QWidget* FindWindowWidget(const std::string& title) {
+QWidget* FindWindowWidget(const std::string& title, size_t nth = 0) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->property(kWindowProperty).toBool() && widget->isVisible() &&
-            Std(widget->windowTitle()) == title)
+            Std(widget->windowTitle()) == title && nth-- == 0)
             return widget;
     }
     return nullptr;
@@ -248,8 +248,8 @@ bool Type(const std::string& window, const std::string& view, const std::string&
     return true;
 }
 
-bool Close(const std::string& window) {
-    QWidget* top = FindWindowWidget(window);
+bool Close(const std::string& window, size_t nth) {
+    QWidget* top = FindWindowWidget(window, nth);
     if (top == nullptr || top->windowHandle() == nullptr)
         return false;
     // As the window system asks (queued among its events, then handled), not as QWidget::close,

@@ -68,8 +68,8 @@ bool TriggerMenuItem(const std::string& window, const std::string& item);
 bool PressButton(const std::string& window, const std::string& view);
 // Types text key by key into a text control or text view ("\n" is the Enter key).
 bool Type(const std::string& window, const std::string& view, const std::string& text);
-// The close box.
-bool Close(const std::string& window);
+// The close box of the nth window of that title, in the order Windows lists them.
+bool Close(const std::string& window, size_t nth = 0);
 // A pixel of a drawn view as it is shown.
 std::optional<rgb_color> Pixel(const std::string& window, const std::string& view, int x, int y);
 // Every pixel of a drawn view as it is shown, row by row; empty when there is no such view.

@@ -259,6 +259,16 @@ TEST(MainWindowPortTest, APortHeldElsewhereIsShownAndListeningFollowsOnceItIsFre
     EXPECT_TRUE(WaitUntil(MainWindowGone));
 }
 
+// The listen loop, waiting to try the port again, does not hold the quit.
+TEST(MainWindowPortTest, QuittingWhileThePortIsInUseEndsTheProgramAtOnce) {
+    const testing_support::Socket holder = testing_support::Listen();
+    ASSERT_GE(holder.fd, 0);
+    new MainWindow();
+    ASSERT_TRUE(WaitUntil([] { return View("status connect").text == "Port 1777 in use"; }));
+    kill(getpid(), SIGTERM);
+    EXPECT_TRUE(WaitUntil(MainWindowGone, std::chrono::seconds(1)));
+}
+
 TEST_F(MainWindowTest, QuittingWhileConnectedTellsThePeerOnce) {
     RawPeer peer;
     ASSERT_TRUE(peer.Connect());

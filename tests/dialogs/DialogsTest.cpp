@@ -230,12 +230,14 @@ TEST(DialogsTest, ConnectingMakesThisSideTheClientAndItsChatWindowsSendReadAndRe
     }));
     ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
-    // The window stays, and says so again when asked again.
+    // The window stays, and says so again when asked again. The main window's close box ends
+    // the program while the alert waits.
     ASSERT_TRUE(inspect::PressButton(kChat, "ok"));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
-    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
     EXPECT_TRUE(OneChatShows("too late", true, "Send"));
-    ASSERT_TRUE(inspect::Close(kChat));
+    ASSERT_TRUE(inspect::Close(kMain));
+    EXPECT_TRUE(
+        WaitUntil([] { return be_app->CountWindows() == 0 && inspect::Alerts().empty(); }));
     ASSERT_TRUE(peer.ReadUntilClosed());
     EXPECT_TRUE(peer.Received() == expected || peer.Received() == expected + "DIS\n")
         << peer.Received();
@@ -537,4 +539,37 @@ TEST(DialogsTest, AChatSplitAcrossTwoReadsIsOneChat) {
     ASSERT_TRUE(WaitUntil([] { return Cell(1, 1) == 'X'; }));
     EXPECT_EQ(Cell(6, 9), ' ');
     EXPECT_EQ(Status(), "Connected as server");
+}
+
+// Chats whose window the user closed still show: the rest of a chat in a window of its own, and
+// the next chat after the newest of a full set of read windows was closed.
+TEST(DialogsTest, ChatsShowAfterTheirWindowWasClosed) {
+    Program program;
+    RawPeer peer;
+    ASSERT_TRUE(Served(peer));
+    ASSERT_TRUE(peer.Send("MSG " + std::string(500, 'h')));
+    ASSERT_TRUE(WaitUntil([] { return OneChatShows(std::string(500, 'h'), false, "Reply"); }));
+    ASSERT_TRUE(inspect::Close(kChat) && WaitUntil([] { return ChatWindows().empty(); }));
+    ASSERT_TRUE(WaitUntil([] { return BytesQueued() == 0; }));
+    ASSERT_TRUE(peer.Send(" and the rest"));
+    ASSERT_TRUE(WaitUntil([] { return OneChatShows(" and the rest", false, "Reply"); }));
+    ASSERT_TRUE(inspect::Close(kChat) && WaitUntil([] { return ChatWindows().empty(); }));
+
+    char line[16];
+    for (size_t chat = 0; chat < MainWindow::kMaxReadWindows; ++chat) {
+        std::snprintf(line, sizeof line, "MSG chat %04zu", chat);
+        ASSERT_TRUE(peer.Send(line) && WaitUntil([] { return BytesQueued() == 0; }));
+    }
+    ASSERT_TRUE(WaitUntil([] { return ChatWindows().size() == MainWindow::kMaxReadWindows; }));
+    const std::vector<inspect::WindowInfo> chats = ChatWindows();
+    const auto newest = std::ranges::find(
+        chats, "chat 0015", [](const inspect::WindowInfo& w) { return w.View("Textruta")->text; });
+    ASSERT_NE(newest, chats.end());
+    ASSERT_TRUE(inspect::Close(kChat, newest - chats.begin()));
+    ASSERT_TRUE(WaitUntil([] { return ChatWindows().size() == MainWindow::kMaxReadWindows - 1; }));
+    ASSERT_TRUE(peer.Send("MSG chat 0016"));
+    std::vector<int> shown(MainWindow::kMaxReadWindows + 1);
+    std::iota(shown.begin(), shown.end(), 0);
+    shown.erase(shown.begin() + 15);
+    EXPECT_TRUE(WaitUntil([&] { return ChatNumbersShown() == shown; }));
 }
