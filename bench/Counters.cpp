@@ -8,30 +8,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <new>
 #include <string>
 
 namespace {
 
 std::atomic<int64_t> gAllocations{0};
-
-void* Allocate(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* memory = std::malloc(size == 0 ? 1 : size))
-        return memory;
-    throw std::bad_alloc();
-}
-
-void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    const auto align = static_cast<std::size_t>(alignment);
-    if (void* memory = std::aligned_alloc(align, (size + align - 1) / align * align))
-        return memory;
-    throw std::bad_alloc();
-}
 
 // The id of the system call entry tracepoint, or -1 when tracing is not reachable.
 long SyscallTracepoint() {
@@ -53,55 +37,49 @@ int64_t ContextSwitches() {
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-    return Allocate(size);
+// Every block the process takes from the C library's allocator is counted here: the program
+// defines the allocation functions itself, and the dynamic linker binds every library's calls to
+// them (Qt's, the C library's own, and libstdc++'s operator new, which calls malloc or
+// aligned_alloc). Each hands the call on to glibc's allocator under its internal name, so that
+// glibc's free releases what they return. valloc and pvalloc, which nothing here calls, are left
+// out.
+extern "C" {
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* memory, std::size_t size);
+void* __libc_memalign(std::size_t alignment, std::size_t size);
+
+void* malloc(std::size_t size) noexcept {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_malloc(size);
 }
-void* operator new[](std::size_t size) {
-    return Allocate(size);
+void* calloc(std::size_t count, std::size_t size) noexcept {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_calloc(count, size);
 }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+// A realloc counts as one allocation, whether or not the block moves.
+void* realloc(void* memory, std::size_t size) noexcept {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_realloc(memory, size);
 }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+void* memalign(std::size_t alignment, std::size_t size) noexcept {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_memalign(alignment, size);
 }
-void* operator new(std::size_t size, std::align_val_t alignment) {
-    return AllocateAligned(size, alignment);
+void* aligned_alloc(std::size_t alignment, std::size_t size) noexcept {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_memalign(alignment, size);
 }
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-    return AllocateAligned(size, alignment);
+int posix_memalign(void** memory, std::size_t alignment, std::size_t size) noexcept {
+    if (alignment % sizeof(void*) != 0 || (alignment & (alignment - 1)) != 0)
+        return EINVAL;
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    void* block = __libc_memalign(alignment, size);
+    if (block == nullptr)
+        return ENOMEM;
+    *memory = block;
+    return 0;
 }
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept {
-    std::free(memory);
 }
 
 int64_t AllocationsSoFar() {

@@ -3,8 +3,9 @@
 // - system calls: the kernel's raw_syscalls:sys_enter tracepoint, through perf_event_open, one
 //   counter for each thread that exists when counting starts (so start once every thread of the
 //   case is up); left out, with a note on standard error, where perf may not be used;
-// - heap allocations: every operator new of the program (Counters.cpp replaces it); memory that C
-//   code (libc, Qt's C libraries) takes with malloc directly is not counted;
+// - heap allocations: every block taken from the C library's allocator by any code of the
+//   process, Qt's and the C library's own included, and so every operator new (Counters.cpp
+//   defines malloc, calloc, realloc and the aligned ones, which hand on to glibc's);
 // - context switches: getrusage for the process, voluntary and involuntary, every thread.
 // Bench code; used by one thread.
 #pragma once
@@ -34,5 +35,5 @@ private:
     int64_t fSwitches = 0;
 };
 
-// Heap allocations made by the program so far (operator new), from any thread.
+// Heap allocations made by the process so far (malloc and its kin), from any thread.
 int64_t AllocationsSoFar();

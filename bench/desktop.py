@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Quillet on an X display beside a bare Qt window, measured in the same run.
 
-Start-up: the time from starting a program to its window being mapped, as an X client watching
-the root window sees it; the median of several starts of each, taken in turns. Idle: each
-program left running alone (Quillet listening on port 1777, no peer) for a while after it
-settled; per thread, the wake-ups (voluntary and involuntary context switches, from
-/proc/<pid>/task/<tid>/status) and the CPU time (from /proc/<pid>/task/<tid>/schedstat, in
-nanoseconds; the clock ticks of .../stat are too coarse for a few milliseconds a minute). Peak
-memory: VmHWM of /proc/<pid>/status at the end of its idle time.
+Start-up: the time from starting a program to its board being on screen, as an X client sees it:
+it hears of the window being mapped on the root window, then reads the window's pixels back from
+the X server every millisecond until the board's grid shows; the median of several starts of
+each, taken in turns (the time to the window mapped is given beside it). Idle: each program left
+running alone (Quillet listening on port 1777, no peer) for a while after it settled; per thread,
+the wake-ups (voluntary and involuntary context switches, from /proc/<pid>/task/<tid>/status) and
+the CPU time (from /proc/<pid>/task/<tid>/schedstat, in nanoseconds; the clock ticks of .../stat
+are too coarse for a few milliseconds a minute). Peak memory: VmHWM of /proc/<pid>/status at the
+end of its idle time.
 
 The floor is bench/BareWindow.cpp: the main window's content made the bare Qt way, with
 nothing ticking; beside it the same window whose clock text counts the seconds from a QTimer,
@@ -43,11 +45,14 @@ def reexec_in_namespace():
         print("no network namespace: running on the machine's own network", file=sys.stderr)
 
 
-class MapWatcher:
-    """An X client that hears of every window mapped on the root (no window manager runs)."""
+class ScreenWatcher:
+    """An X client that hears of every window mapped on the root (no window manager runs) and
+    reads back what a window shows."""
 
     MAP_NOTIFY = 19
     SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
+    Z_PIXMAP = 2
+    ALL_PLANES = (1 << 64) - 1
 
     def __init__(self, name):
         self.x11 = ctypes.CDLL("libX11.so.6")
@@ -58,7 +63,18 @@ class MapWatcher:
         self.x11.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
         self.x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
         self.x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+        self.x11.XGetImage.restype = ctypes.c_void_p
+        self.x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                       ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.x11.XGetPixel.restype = ctypes.c_ulong
+        self.x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+        self.x11.XDestroyImage.argtypes = [ctypes.c_void_p]
         self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        # A window read as its program ends makes an error, which would otherwise end this
+        # script; the read then only finds nothing.
+        self.ignore_errors = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(
+            lambda display, error: 0)
+        self.x11.XSetErrorHandler(self.ignore_errors)
         self.display = self.x11.XOpenDisplay(name.encode())
         if not self.display:
             sys.exit("cannot open display " + name)
@@ -69,17 +85,41 @@ class MapWatcher:
         self.event = (ctypes.c_long * 24)()  # an XEvent; its type is the first int
 
     def wait_for_map(self):
+        """The id of the next window mapped."""
         while True:
             self.x11.XNextEvent(self.display, self.event)
             if ctypes.cast(self.event, ctypes.POINTER(ctypes.c_int))[0] == self.MAP_NOTIFY:
-                return
+                return self.event[5]  # XMapEvent: type, serial, send_event, display, event, window
+
+    def board_shown(self, window):
+        """Whether the window shows the board's grid, as Quillet and the floor draw it: 15 x 15
+        cells of 20 pixels below a menu bar of 20, black lines on white. Read across the first
+        and the fourteenth row of cells and down the middle column (the status texts cover the
+        last row), every 10 pixels: on each line and halfway between each two."""
+        for x, y, width, height in [(0, 30, 301, 1), (0, 290, 301, 1), (150, 20, 1, 281)]:
+            image = self.x11.XGetImage(self.display, window, x, y, width, height,
+                                       self.ALL_PLANES, self.Z_PIXMAP)
+            if not image:
+                return False
+            shown = True
+            for along in range(0, max(width, height), 10):
+                pixel = self.x11.XGetPixel(image, along if width > 1 else 0,
+                                           along if height > 1 else 0)
+                channels = [pixel >> shift & 0xFF for shift in (16, 8, 0)]
+                if max(channels) >= 64 if along % 20 == 0 else min(channels) < 192:
+                    shown = False
+                    break
+            self.x11.XDestroyImage(image)
+            if not shown:
+                return False
+        return True
 
     def close(self):
         self.x11.XCloseDisplay(self.display)
 
 
 class Display:
-    """An Xvfb server and a watcher of the windows mapped on it."""
+    """An Xvfb server and a watcher of what is shown on it."""
 
     def __init__(self):
         # Xvfb picks a free display number and writes it once it accepts clients.
@@ -94,16 +134,23 @@ class Display:
             sys.exit("Xvfb did not start")
         self.env = dict(os.environ, DISPLAY=self.name)
         self.env.pop("QT_QPA_PLATFORM", None)
-        self.watcher = MapWatcher(self.name)
+        self.watcher = ScreenWatcher(self.name)
 
-    def start_and_wait_mapped(self, command, env):
+    def start_and_wait_drawn(self, command, env):
         """Starts command with env added to the display's and returns (process, seconds until its
-        window was mapped)."""
+        window was mapped, seconds until its board was on screen). The screen is read every
+        millisecond; a program whose board never shows in 30 s ends the script."""
         started = time.monotonic()
         process = subprocess.Popen(command, env=dict(self.env, **env), stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
-        self.watcher.wait_for_map()
-        return process, time.monotonic() - started
+        window = self.watcher.wait_for_map()
+        mapped = time.monotonic() - started
+        while not self.watcher.board_shown(window):
+            if time.monotonic() - started > 30:
+                process.kill()
+                sys.exit("%s: the board never showed" % command[0])
+            time.sleep(0.001)
+        return process, mapped, time.monotonic() - started
 
     def close(self):
         self.watcher.close()
@@ -202,14 +249,14 @@ def main():
         startup = {name: [] for name, _, _ in programs}
         for _ in range(options.starts):
             for name, command, env in programs:
-                process, seconds = display.start_and_wait_mapped(command, env)
-                startup[name].append(seconds)
+                process, mapped, drawn = display.start_and_wait_drawn(command, env)
+                startup[name].append((mapped, drawn))
                 time.sleep(0.3)  # let it finish drawing before it is ended
                 stop(process)
         # One program at a time, so that none is disturbed by another's clock.
         idle = {}
         for name, command, env in programs:
-            process = display.start_and_wait_mapped(command, env)[0]
+            process = display.start_and_wait_drawn(command, env)[0]
             if options.spread:
                 spread(process.pid)
             time.sleep(options.settle)
@@ -235,12 +282,16 @@ def main():
             print("    %-46s %5.2f /s (%.2f + %.2f) %6.1f ms/min"
                   % (thread, voluntary + involuntary, voluntary, involuntary, cpu))
     floor = programs[0][0]
-    medians = {name: statistics.median(times) * 1000 for name, times in startup.items()}
-    print("Start-up to the window mapped (median of %d) and peak memory (VmHWM):" % options.starts)
+    mapped = {name: statistics.median(times[0] for times in startup[name]) * 1000
+              for name in startup}
+    drawn = {name: statistics.median(times[1] for times in startup[name]) * 1000
+             for name in startup}
+    print("Start-up to the board on screen, and to the window mapped (medians of %d); peak memory "
+          "(VmHWM):" % options.starts)
     for name, _, _ in programs:
-        print("  %-48s %7.1f ms (%.2fx) %8d KiB (%.2fx)"
-              % (name, medians[name], medians[name] / medians[floor], idle[name][1],
-                 idle[name][1] / idle[floor][1]))
+        print("  %-48s %7.1f ms (%.2fx), mapped %7.1f ms (%.2fx) %8d KiB (%.2fx)"
+              % (name, drawn[name], drawn[name] / drawn[floor], mapped[name],
+                 mapped[name] / mapped[floor], idle[name][1], idle[name][1] / idle[floor][1]))
 
 
 if __name__ == "__main__":
