@@ -15,6 +15,7 @@
 #include "kit/interface/StringView.h"
 #include "kit/interface/Window.h"
 #include "net/NetView.h"
+#include "net/PortMapper.h"
 
 class MainWindow : public BWindow {
 public:
@@ -31,6 +32,8 @@ public:
     GameView* BoardView() const { return gameView; }
 
 private:
+    // Tells the port mapper whether the link listens, until the window quits.
+    void SetListening(bool listening);
     // "Disconnect" and "Send message", which need a link.
     void EnableLinkItems(bool enabled);
     // The clock shows "00:00" in color and counts from now.
@@ -45,6 +48,8 @@ private:
     void ContinueChat(const char* text);
 
     GameView* gameView;
+    // Opens port 1777 on the home router while the link listens; released after the link.
+    std::unique_ptr<PortMapper> portMapper;
     // Ended and released when the window is asked to quit.
     std::unique_ptr<NetView> netView;
     BStringView* statusView;
