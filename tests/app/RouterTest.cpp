@@ -136,6 +136,8 @@ protected:
                           "rwan masquerade'"));
     }
     void TearDown() override {
+        if (inspect::FindWindow(kTitle))
+            CloseCopy();
         daemons.clear();
         unsetenv("QUILLET_MAPPING_LEASE");
         if (made)
@@ -211,7 +213,7 @@ TEST_F(RouterTest, GrantingRouterForwardsThePortUntilQuit) {
     EXPECT_EQ(text.substr(0, text.find("Other players")),
               "The router's address on the Internet: 10.88.0.1\nPort 1777 is open on the "
               "router.\n\n");
-    EXPECT_TRUE(responder.Shows("upnp add 1777", 2)) << "not renewed:\n" << responder.Output();
+    ASSERT_TRUE(responder.Shows("upnp add 1777", 2)) << "not renewed:\n" << responder.Output();
 
     // A peer outside reaches this copy at the router's outer address; while the game is on,
     // nothing listens and the mapping goes.
@@ -221,7 +223,7 @@ TEST_F(RouterTest, GrantingRouterForwardsThePortUntilQuit) {
                                            "s = socket.create_connection(('10.88.0.1', 1777), 10)\n"
                                            "print(s.recv(16).decode(), flush=True)\n"
                                            "time.sleep(60)\n"});
-        EXPECT_TRUE(peer.Shows("CON")) << peer.Output();
+        ASSERT_TRUE(peer.Shows("CON")) << peer.Output();
         EXPECT_TRUE(WaitUntil([] {
             const auto window = inspect::FindWindow(kTitle);
             const inspect::ViewInfo* status = window ? window->View("status connect") : nullptr;
@@ -231,7 +233,7 @@ TEST_F(RouterTest, GrantingRouterForwardsThePortUntilQuit) {
     }
     // Listening again after the peer left.
     const int adds = Count(responder.Output(), "upnp add 1777");
-    EXPECT_TRUE(responder.Shows("upnp add 1777", adds + 1)) << responder.Output();
+    ASSERT_TRUE(responder.Shows("upnp add 1777", adds + 1)) << responder.Output();
 
     CloseCopy();
     EXPECT_TRUE(responder.Shows("upnp delete 1777", 2)) << responder.Output();
