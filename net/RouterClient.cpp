@@ -91,23 +91,29 @@ RouterClient::~RouterClient() = default;
 void RouterClient::Find() {
     upnp.reset();
     natpmp.reset();
-    int error = 0;
-    UPNPDev* devices =
-        upnpDiscover(kDiscoveryMilliseconds, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
-    if (devices != nullptr) {
-        auto found = std::make_unique<Upnp>();
-        // 1: a gateway that says it is connected; 2: one that says it is not, which may still
-        // answer (and then refuse): asked all the same, so that its answer is what is shown.
-        const int kind = UPNP_GetValidIGD(devices, &found->urls, &found->data, found->lanAddress,
-                                          sizeof found->lanAddress);
-        freeUPNPDevlist(devices);
-        if (kind == 1 || kind == 2)
-            upnp = std::move(found);
-    }
+    // The router that can forward a port is the default gateway: without one (no network) there
+    // is nothing to look for, and UPnP's discovery would wait its 2 s and print its failures.
     // A failed start may leave its socket open: the handle closes it either way.
     auto gateway = std::make_unique<NatPmp>();
-    if (initnatpmp(&gateway->handle, 0, 0) == 0)
-        natpmp = std::move(gateway);
+    if (initnatpmp(&gateway->handle, 0, 0) != 0)
+        return;
+    natpmp = std::move(gateway);
+    // One search, for gateways (those of version 2 answer it too): upnpDiscover's searches for
+    // four kinds of device one after another would wait 8 s where none answers.
+    int error = 0;
+    UPNPDev* devices = upnpDiscoverDevice("urn:schemas-upnp-org:device:InternetGatewayDevice:1",
+                                          kDiscoveryMilliseconds, nullptr, nullptr,
+                                          UPNP_LOCAL_PORT_ANY, 0, 2, &error);
+    if (devices == nullptr)
+        return;
+    auto found = std::make_unique<Upnp>();
+    // 1: a gateway that says it is connected; 2: one that says it is not, which may still answer
+    // (and then refuse): asked all the same, so that its answer is what is shown.
+    const int kind = UPNP_GetValidIGD(devices, &found->urls, &found->data, found->lanAddress,
+                                      sizeof found->lanAddress);
+    freeUPNPDevlist(devices);
+    if (kind == 1 || kind == 2)
+        upnp = std::move(found);
 }
 
 RouterClient::Answer RouterClient::Map(uint16_t port, Seconds lease) {

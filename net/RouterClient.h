@@ -17,7 +17,8 @@ public:
     RouterClient(const RouterClient&) = delete;
     RouterClient& operator=(const RouterClient&) = delete;
 
-    // Looks for a router by UPnP's discovery (SSDP) and for the default gateway NAT-PMP asks.
+    // Looks for the default gateway, which NAT-PMP asks, and when there is one, for a UPnP
+    // gateway by UPnP's discovery (SSDP).
     void Find();
     // Asks the router found to forward port to this machine for lease: over UPnP first, then
     // over NAT-PMP when UPnP found no gateway or was refused. The lease the router granted when it

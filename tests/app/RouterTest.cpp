@@ -195,16 +195,23 @@ TEST_F(RouterTest, RealMiniupnpdRefusesAndMyAddressesSaysSo) {
 // A router that grants: the mapping is made, renewed before its lease ends, lets a peer outside
 // reach this copy through the router, is removed while a game is on and made again after it, and
 // is gone once the copy quits.
-TEST_F(RouterTest, GrantingRouterForwardsThePortUntilQuit) {
-    Daemon& responder =
-        InRouter("responder.log", {"python3", QUILLET_TEST_SOURCE_DIR "/app/router_responder.py",
-                                   kRouterLan, "rwan", kRouterWan});
+// Over UPnP, and over NAT-PMP when the router does not answer UPnP's discovery.
+class GrantingRouterTest : public RouterTest, public testing::WithParamInterface<std::string> {};
+
+TEST_P(GrantingRouterTest, ForwardsThePortUntilQuit) {
+    const std::string added = GetParam() + " add 1777", removed = GetParam() + " delete 1777";
+    std::vector<std::string> command = {"python3",
+                                        QUILLET_TEST_SOURCE_DIR "/app/router_responder.py",
+                                        kRouterLan, "rwan", kRouterWan};
+    if (GetParam() == "natpmp")
+        command.push_back("--no-upnp");
+    Daemon& responder = InRouter("responder.log", command);
     ASSERT_TRUE(responder.Shows("ready")) << responder.Output();
     setenv("QUILLET_MAPPING_LEASE", "3", 1);  // renewed after a second
     const auto start = std::chrono::steady_clock::now();
     OpenCopy();
 
-    ASSERT_TRUE(responder.Shows("upnp add 1777 192.168.77.2 3")) << responder.Output();
+    ASSERT_TRUE(responder.Shows(added + " 192.168.77.2 3")) << responder.Output();
     const auto mapped = std::chrono::steady_clock::now() - start;
     RecordProperty(
         "mapping_ms",
@@ -213,7 +220,7 @@ TEST_F(RouterTest, GrantingRouterForwardsThePortUntilQuit) {
     EXPECT_EQ(text.substr(0, text.find("Other players")),
               "The router's address on the Internet: 10.88.0.1\nPort 1777 is open on the "
               "router.\n\n");
-    ASSERT_TRUE(responder.Shows("upnp add 1777", 2)) << "not renewed:\n" << responder.Output();
+    ASSERT_TRUE(responder.Shows(added, 2)) << "not renewed:\n" << responder.Output();
 
     // A peer outside reaches this copy at the router's outer address; while the game is on,
     // nothing listens and the mapping goes.
@@ -229,17 +236,20 @@ TEST_F(RouterTest, GrantingRouterForwardsThePortUntilQuit) {
             const inspect::ViewInfo* status = window ? window->View("status connect") : nullptr;
             return status != nullptr && status->text == "Connected as server";
         }));
-        EXPECT_TRUE(responder.Shows("upnp delete 1777")) << responder.Output();
+        EXPECT_TRUE(responder.Shows(removed)) << responder.Output();
     }
     // Listening again after the peer left.
-    const int adds = Count(responder.Output(), "upnp add 1777");
-    ASSERT_TRUE(responder.Shows("upnp add 1777", adds + 1)) << responder.Output();
+    const int adds = Count(responder.Output(), added);
+    ASSERT_TRUE(responder.Shows(added, adds + 1)) << responder.Output();
 
     CloseCopy();
-    EXPECT_TRUE(responder.Shows("upnp delete 1777", 2)) << responder.Output();
+    EXPECT_TRUE(responder.Shows(removed, 2)) << responder.Output();
     EXPECT_FALSE(Shell("ip netns exec " + router + " nft list ruleset | grep -q dnat"));
     EXPECT_EQ(Count(responder.Output(), "expired"), 0) << responder.Output();
     std::printf("mapping made %lld ms after start\n",
                 static_cast<long long>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(mapped).count()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Protocols, GrantingRouterTest, testing::Values("upnp", "natpmp"),
+                         [](const auto& info) { return info.param; });
