@@ -1,6 +1,7 @@
 // MainWindow: the program's one permanent window: menu bar, board, status row (link state, both
-// scores, the move clock); it owns the network link and is the switchboard between the menus,
-// the board and the link. It shows received chats in at most kMaxReadWindows read windows. Built
+// scores, the move clock); it owns the network link, and the port mapper that opens the link's
+// port on the home router while it listens, and is the switchboard between the menus, the board
+// and the link. It shows received chats in at most kMaxReadWindows read windows. Built
 // on the main thread; everything else runs on the window's own thread.
 #pragma once
 

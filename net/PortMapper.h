@@ -3,10 +3,12 @@
 // when listening stops and when the mapper goes. No router, or one that refuses, is no error:
 // State says what the router answered, for "My addresses...".
 //
-// Threads: made and destroyed on the main window's thread; SetListening and State are safe from
-// any thread and never wait for the router. The destructor waits at most kQuitWait for the thread
-// to remove the mapping and end; a discovery in progress is not waited for (it is left to end on
-// its own, and maps nothing then), and a mapping whose removal takes longer is left to its lease.
+// Threads: SetListening and State are safe from any thread and never wait for the router. The
+// destructor waits at most kQuitWait for the thread to remove the mapping and end, so it runs on a
+// window thread (the main window's, as it quits), never on the GUI thread. A discovery in
+// progress is not waited for (it is left to end on its own, and maps nothing then), and a mapping
+// whose removal takes longer is left to its lease. The state shared with the thread lives in
+// Shared, behind its own mutex, so that the thread may outlive the mapper.
 #pragma once
 
 #include <chrono>
@@ -35,7 +37,6 @@ private:
     struct Shared;
     static void Run(std::shared_ptr<Shared> shared);
 
-    // Shared with the thread, which may outlive the mapper (see above).
     std::shared_ptr<Shared> shared;
     std::thread thread;
 };
