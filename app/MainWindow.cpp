@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "app/Clock.h"
@@ -10,6 +11,7 @@
 #include "kit/network/Socket.h"
 #include "messages/Messages.h"
 #include "net/Addresses.h"
+#include "net/PortMapping.h"
 
 namespace {
 
@@ -42,6 +44,8 @@ MainWindow::MainWindow()
     gameView = new GameView(boardFrame, BMessenger(this));
     AddChild(gameView);
 
+    portMapper = std::make_unique<PortMapper>(
+        NET_PORT, portmap::LeaseFrom(std::getenv("QUILLET_MAPPING_LEASE")));
     // The board is in the window now, so that its messenger reaches it.
     auto mainMessenger = std::make_unique<BMessenger>(this);
     auto boardMessenger = std::make_unique<BMessenger>(gameView);
@@ -93,6 +97,11 @@ MainWindow::MainWindow()
     ResetClock();
 
     Show();
+}
+
+void MainWindow::SetListening(bool listening) {
+    if (portMapper != nullptr)
+        portMapper->SetListening(listening);
 }
 
 void MainWindow::EnableLinkItems(bool enabled) {
@@ -164,18 +173,23 @@ void MainWindow::ContinueChat(const char* text) {
 void MainWindow::MessageReceived(BMessage* message) {
     switch (message->what) {
         case LINK_NOT_CONNECTED:
+            SetListening(false);
             statusView->SetText("Not connected");
             break;
         case LINK_SERVER:
+            SetListening(false);
             statusView->SetText("Connected as server");
             break;
         case LINK_CLIENT:
+            SetListening(false);
             statusView->SetText("Connected as client");
             break;
         case LINK_LISTENING:
+            SetListening(true);
             statusView->SetText("Listen for connections...");
             break;
         case LINK_PORT_IN_USE:
+            SetListening(false);
             statusView->SetText("Port 1777 in use");
             break;
         case MSG_X_WON:
@@ -262,9 +276,14 @@ void MainWindow::MessageReceived(BMessage* message) {
             ShowAbout();
             break;
         case MSG_MY_ADDRESSES:
+            // The router's answer first: its address is the one players outside reach.
             (new BAlert("Quillet",
-                        addresses::AddressesText(kit::InterfaceAddresses(), NET_PORT).c_str(), "OK",
-                        nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
+                        (portmap::RouterText(
+                             portMapper != nullptr ? portMapper->State() : portmap::RouterState(),
+                             NET_PORT) +
+                         addresses::AddressesText(kit::InterfaceAddresses(), NET_PORT))
+                            .c_str(),
+                        "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
                 ->Go();
             break;
         case MSG_TICK:
@@ -287,6 +306,8 @@ bool MainWindow::QuitRequested() {
         gameView->netView = nullptr;
         netView.reset();
     }
+    // The mapping goes once nothing listens; the wait for the router is bounded.
+    portMapper.reset();
     be_app->PostMessage(B_QUIT_REQUESTED);
     return true;
 }

@@ -1,6 +1,7 @@
 // MainWindow: the program's one permanent window: menu bar, board, status row (link state, both
-// scores, the move clock); it owns the network link and is the switchboard between the menus,
-// the board and the link. It shows received chats in at most kMaxReadWindows read windows. Built
+// scores, the move clock); it owns the network link, and the port mapper that opens the link's
+// port on the home router while it listens, and is the switchboard between the menus, the board
+// and the link. It shows received chats in at most kMaxReadWindows read windows. Built
 // on the main thread; everything else runs on the window's own thread.
 #pragma once
 
@@ -15,6 +16,7 @@
 #include "kit/interface/StringView.h"
 #include "kit/interface/Window.h"
 #include "net/NetView.h"
+#include "net/PortMapper.h"
 
 class MainWindow : public BWindow {
 public:
@@ -31,6 +33,8 @@ public:
     GameView* BoardView() const { return gameView; }
 
 private:
+    // Tells the port mapper whether the link listens, until the window quits.
+    void SetListening(bool listening);
     // "Disconnect" and "Send message", which need a link.
     void EnableLinkItems(bool enabled);
     // The clock shows "00:00" in color and counts from now.
@@ -45,6 +49,8 @@ private:
     void ContinueChat(const char* text);
 
     GameView* gameView;
+    // Opens port 1777 on the home router while the link listens; released after the link.
+    std::unique_ptr<PortMapper> portMapper;
     // Ended and released when the window is asked to quit.
     std::unique_ptr<NetView> netView;
     BStringView* statusView;

@@ -26,6 +26,12 @@ dpkg-dev
 file
 desktop-file-utils
 appstream
+libminiupnpc-dev
+libnatpmp-dev
+miniupnpd
+miniupnpd-nftables
+nftables
+python3
 "
 
 missing=""
@@ -43,6 +49,9 @@ else
     as_root="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+# miniupnpd is for the router tests, which run it in a namespace of their own: never as a
+# service of this machine.
+echo "miniupnpd miniupnpd/start_daemon boolean false" | $as_root debconf-set-selections
 $as_root apt-get update -qq
 # shellcheck disable=SC2086
 $as_root apt-get install -y -qq --no-install-recommends $missing
