@@ -204,7 +204,9 @@ private:
                 fOutgoing += fClient.AskMove(request->stones, EngineClient::Clock::now());
             }
         }
-        if (fds[2].revents != 0)
+        if ((fds[2].revents & (POLLHUP | POLLERR)) != 0)
+            fChild.in = Fd();  // it closed its input: nothing more can reach it
+        else if (fds[2].revents != 0)
             Write();
         if (fds[1].revents != 0)
             Read();

@@ -26,6 +26,7 @@ dpkg-dev
 file
 desktop-file-utils
 appstream
+python3
 "
 
 missing=""
