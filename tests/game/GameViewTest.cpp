@@ -652,7 +652,10 @@ TEST_F(EngineGameTest, AWholeGameAgainstQuilletsOwnEngine) {
     EXPECT_EQ(inspect::Alerts()[0].text, "Player O won!");
     ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
     ASSERT_TRUE(WaitUntil([] { return View("o connect").text == "O: 1" && Count(' ') == 225; }));
-    // The next game is the loser's to open; quitting ends the engine (TearDown).
+    // The loser opens the next game, which the engine is told as a new position; quitting ends
+    // the engine (TearDown).
+    ASSERT_TRUE(Click(8, 8));
+    ASSERT_TRUE(WaitUntil([] { return Count('O') == 1 && At(8, 8, 'X') && ClockIs(kRed); }));
 }
 
 TEST_F(EngineGameTest, QuittingWhileAnEngineThinksWaitsForNoEngine) {
