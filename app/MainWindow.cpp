@@ -64,6 +64,7 @@ MainWindow::MainWindow()
     levelMenu->AddItem(LevelItem("Hard", engine::Level::Hard));
     levelMenu->ItemAt(static_cast<int32>(gameView->ComputerLevel()))->SetMarked(true);
     fileMenu->AddItem(levelMenu);
+    fileMenu->AddItem(Item("New game against an engine...", MSG_CHOOSE_ENGINE, 0));
     fileMenu->AddSeparatorItem();
     fileMenu->AddItem(Item("Quit", MSG_QUIT, 'Q'));
     auto* internetMenu = new BMenu("Internet", B_ITEMS_IN_COLUMN);
@@ -82,8 +83,9 @@ MainWindow::MainWindow()
     const float left = bounds.left;
     const float right = bounds.right;
     const float bottom = bounds.bottom;
+    linkStatus = "Listen for connections...";
     statusView = StatusText(this, BRect(left + 1, bottom - 30, left + 150, bottom),
-                            "status connect", "Listen for connections...");
+                            "status connect", linkStatus.c_str());
     xScoreView =
         StatusText(this, BRect(right - 80, bottom - 30, right - 40, bottom), "x connect", "X: 0");
     oScoreView =
@@ -107,6 +109,11 @@ void MainWindow::SetListening(bool listening) {
 void MainWindow::EnableLinkItems(bool enabled) {
     disconnectItem->SetEnabled(enabled);
     sendMessageItem->SetEnabled(enabled);
+}
+
+void MainWindow::SetLinkStatus(const char* text) {
+    linkStatus = text;
+    statusView->SetText(text);
 }
 
 void MainWindow::ResetClock(rgb_color color) {
@@ -174,23 +181,23 @@ void MainWindow::MessageReceived(BMessage* message) {
     switch (message->what) {
         case LINK_NOT_CONNECTED:
             SetListening(false);
-            statusView->SetText("Not connected");
+            SetLinkStatus("Not connected");
             break;
         case LINK_SERVER:
             SetListening(false);
-            statusView->SetText("Connected as server");
+            SetLinkStatus("Connected as server");
             break;
         case LINK_CLIENT:
             SetListening(false);
-            statusView->SetText("Connected as client");
+            SetLinkStatus("Connected as client");
             break;
         case LINK_LISTENING:
             SetListening(true);
-            statusView->SetText("Listen for connections...");
+            SetLinkStatus("Listen for connections...");
             break;
         case LINK_PORT_IN_USE:
             SetListening(false);
-            statusView->SetText("Port 1777 in use");
+            SetLinkStatus("Port 1777 in use");
             break;
         case MSG_X_WON:
             xScoreView->SetText(("X: " + std::to_string(++xScore)).c_str());
@@ -244,6 +251,25 @@ void MainWindow::MessageReceived(BMessage* message) {
             // The user plays X and opens the first game.
             gameView->NewComputerGame(PLAYER_X);
             break;
+        case MSG_CHOOSE_ENGINE:
+            if (enginePanel == nullptr)
+                enginePanel = std::make_unique<BFilePanel>(
+                    BMessenger(this), BMessage(MSG_NEW_ENGINE_GAME), "Choose a gomoku engine");
+            enginePanel->Show();
+            break;
+        case MSG_NEW_ENGINE_GAME: {
+            const char* path = nullptr;
+            if (message->FindString(FIELD_PATH, &path) == B_OK)
+                gameView->NewEngineGame(path);
+            break;
+        }
+        case MSG_ENGINE_MESSAGE: {
+            // The engine's latest message, until it leaves the game.
+            const char* text = nullptr;
+            if (message->FindString(FIELD_MSG, &text) == B_OK)
+                statusView->SetText(*text != '\0' ? text : linkStatus.c_str());
+            break;
+        }
         case MSG_COMPUTER_LEVEL: {
             int32 level = 0;
             if (message->FindInt32(FIELD_LEVEL, &level) != B_OK || level < 0 ||

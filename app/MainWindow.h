@@ -6,12 +6,14 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "dialogs/ChatInbox.h"
 #include "game/GameView.h"
 #include "kit/application/MessageRunner.h"
+#include "kit/interface/FilePanel.h"
 #include "kit/interface/MenuBar.h"
 #include "kit/interface/StringView.h"
 #include "kit/interface/Window.h"
@@ -37,6 +39,8 @@ private:
     void SetListening(bool listening);
     // "Disconnect" and "Send message", which need a link.
     void EnableLinkItems(bool enabled);
+    // The status row shows the link's state text, unless an engine's message is shown.
+    void SetLinkStatus(const char* text);
     // The clock shows "00:00" in color and counts from now.
     void ResetClock(rgb_color color = COLOR_X);
     void ShowAbout();
@@ -54,6 +58,9 @@ private:
     // Ended and released when the window is asked to quit.
     std::unique_ptr<NetView> netView;
     BStringView* statusView;
+    std::string linkStatus;
+    // The chooser of an engine's program, made when first asked for.
+    std::unique_ptr<BFilePanel> enginePanel;
     BStringView* xScoreView;
     BStringView* oScoreView;
     BStringView* timeView;

@@ -6,7 +6,9 @@
 #include <random>
 
 #include "game/ComputerPlayer.h"
+#include "game/EnginePlayer.h"
 #include "kit/interface/Alert.h"
+#include "kit/interface/Window.h"
 #include "messages/Messages.h"
 #include "net/NetView.h"
 #include "net/Protocol.h"
@@ -40,6 +42,7 @@ GameView::~GameView() = default;
 void GameView::AttachedToWindow() {
     // Its messenger needs the view in its window.
     computer = std::make_unique<ComputerPlayer>(BMessenger(this), std::random_device{}());
+    baseTitle = Window()->Title();
 }
 
 int32 GameView::LinkState() const {
@@ -47,11 +50,60 @@ int32 GameView::LinkState() const {
 }
 
 void GameView::NewGame(bool network, int firstPlayer) {
+    EndEngine();
     Restart(network ? GAME_NETWORK : GAME_LOCAL, firstPlayer);
 }
 
 void GameView::NewComputerGame(int firstPlayer) {
+    EndEngine();
     Restart(GAME_COMPUTER, firstPlayer);
+}
+
+void GameView::NewEngineGame(const std::string& path) {
+    EndEngine();
+    enginePlayer =
+        std::make_unique<EnginePlayer>(BMessenger(this), ++engineSession, path, engineSettings);
+    Restart(GAME_COMPUTER, PLAYER_X);
+}
+
+void GameView::EndEngine() {
+    if (enginePlayer == nullptr)
+        return;
+    enginePlayer.reset();
+    engineName.clear();
+    Window()->SetTitle(baseTitle.c_str());
+    BMessage note(MSG_ENGINE_MESSAGE);
+    note.AddString(FIELD_MSG, "");
+    mainMessenger.SendMessage(&note);
+}
+
+void GameView::EngineReport(BMessage* message) {
+    int32 session = 0;
+    if (message->FindInt32(FIELD_SESSION, &session) != B_OK || session != engineSession ||
+        enginePlayer == nullptr)
+        return;
+    const EnginePlayer::Report report = enginePlayer->TakeReport();
+    if (!report.name.empty() && report.name != engineName) {
+        engineName = report.name;
+        Window()->SetTitle((baseTitle + " - vs " + engineName).c_str());
+    }
+    if (report.message) {
+        BMessage note(MSG_ENGINE_MESSAGE);
+        note.AddString(FIELD_MSG, report.message->c_str());
+        mainMessenger.SendMessage(&note);
+    }
+    if (report.move)
+        PlaceComputerMove(report.search, report.move->x + 1, report.move->y + 1);
+    if (report.fault.empty())
+        return;
+    // The board stays as it is, a game at one mouse; the engine is ended before the user reads
+    // why.
+    LeaveComputerGame();
+    blinkRunner.reset();
+    DrawGame(false);
+    (new BAlert("Quillet", report.fault.c_str(), "OK", nullptr, nullptr, B_WIDTH_AS_USUAL,
+                B_WARNING_ALERT))
+        ->Go();
 }
 
 void GameView::Restart(int32 gameMode, int firstPlayer) {
@@ -65,13 +117,14 @@ void GameView::Restart(int32 gameMode, int firstPlayer) {
 void GameView::SetComputerLevel(engine::Level level) {
     computerLevel = level;
     // The move is asked again at the new level; the old search's answer is dropped.
-    if (computerSearch != 0) {
+    if (computerSearch != 0 && enginePlayer == nullptr) {
         StopComputer();
         AskComputer();
     }
 }
 
 void GameView::LeaveComputerGame() {
+    EndEngine();
     StopComputer();
     if (mode == GAME_COMPUTER)
         mode = GAME_LOCAL;
@@ -89,17 +142,25 @@ void GameView::AskComputer() {
     if (computer == nullptr)
         return;
     computerSearch = ++lastSearch;
-    computer->Think(computerSearch, board, PLAYER_O, computerLevel, computerLimits);
+    if (enginePlayer != nullptr)
+        enginePlayer->Think(computerSearch, board, PLAYER_O);
+    else
+        computer->Think(computerSearch, board, PLAYER_O, computerLevel, computerLimits);
 }
 
 void GameView::ComputerMove(BMessage* message) {
     int32 search = 0, column = 0, row = 0;
-    if (message->FindInt32(FIELD_SEARCH, &search) != B_OK || search != computerSearch ||
-        search == 0)
+    if (message->FindInt32(FIELD_SEARCH, &search) != B_OK)
         return;
-    computerSearch = 0;
     message->FindInt32(FIELD_COLUMN, &column);
     message->FindInt32(FIELD_ROW, &row);
+    PlaceComputerMove(search, column, row);
+}
+
+void GameView::PlaceComputerMove(int32 search, int column, int row) {
+    if (search != computerSearch || search == 0)
+        return;
+    computerSearch = 0;
     // As a peer's move: drawn, blinking, and the turn passes. It crosses no wire.
     if (UpdateGame(column, row, PLAYER_O) < 0)
         return;
@@ -281,6 +342,9 @@ void GameView::MessageReceived(BMessage* message) {
             break;
         case MSG_COMPUTER_MOVE:
             ComputerMove(message);
+            break;
+        case MSG_ENGINE_REPORT:
+            EngineReport(message);
             break;
         case MSG_TICK:
             Blink();

@@ -1,25 +1,29 @@
 // GameView: the board view "gamruta" of the main window: draws the grid and the marks, makes
 // the newest mark blink, turns mouse presses into moves under the turn rules, applies the peer's
-// moves that the link reports and the computer's moves, and announces a win or a draw. Every new
-// game restarts the main window's move clock (MSG_TURN). Everything runs on the main window's
-// thread; the computer thinks on a thread of its own (ComputerPlayer).
+// moves that the link reports and the computer's or an external engine's moves, and announces a
+// win or a draw. Every new game restarts the main window's move clock (MSG_TURN). Everything runs
+// on the main window's thread; the computer thinks on a thread of its own (ComputerPlayer), and an
+// engine runs as a process spoken to from a thread of its own (EnginePlayer).
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "engine/Engine.h"
+#include "engine/EngineClient.h"
 #include "game/Board.h"
 #include "kit/application/MessageRunner.h"
 #include "kit/interface/GraphicsDefs.h"
 #include "kit/interface/View.h"
 
 class ComputerPlayer;
+class EnginePlayer;
 class NetView;
 
 // Game modes.
 constexpr int32 GAME_LOCAL = 1;
 constexpr int32 GAME_NETWORK = 2;
-// A local game in which the computer plays O.
+// A local game in which the computer, or an external engine, plays O.
 constexpr int32 GAME_COMPUTER = 3;
 
 // X is red and O blue, on the board and on the move clock.
@@ -46,10 +50,21 @@ public:
     // Empties the board and starts a local game against the computer, which plays O and opens
     // at once when firstPlayer is O; ends any link and listens again.
     void NewComputerGame(int firstPlayer);
+    // Empties the board and starts a game against the engine program at path, in place of the
+    // computer, under the same rules; the user opens. Ends any link and listens again, and any
+    // engine before it. The window's title names the engine while it plays.
+    void NewEngineGame(const std::string& path);
+    // The engine in play; null when none.
+    EnginePlayer* Engine() const { return enginePlayer.get(); }
+    // The time an engine's moves may take from now on (tests make it short).
+    void SetEngineSettings(const engine::EngineClient::Settings& settings) {
+        engineSettings = settings;
+    }
     // The level of the computer's searches from now on; a search running is asked again at it.
     void SetComputerLevel(engine::Level level);
     engine::Level ComputerLevel() const { return computerLevel; }
-    // The computer stops thinking and leaves the game: the board stays, as a game at one mouse.
+    // The computer or engine stops thinking and leaves the game: the board stays, as a game at one
+    // mouse.
     void LeaveComputerGame();
     int32 Mode() const { return mode; }
     // What the board holds, whatever the blink shows.
@@ -85,6 +100,11 @@ private:
     // Abandons the computer's search: its answer will be dropped.
     void StopComputer();
     void ComputerMove(BMessage* message);
+    // The computer's or the engine's move (column, row) answering the request search.
+    void PlaceComputerMove(int32 search, int column, int row);
+    void EngineReport(BMessage* message);
+    // The engine leaves (its thread ends it); the title and the status row show none.
+    void EndEngine();
     void Blink();
     void RestartBlink();
     void StrokeMark(int column, int row, int player, rgb_color color);
@@ -111,4 +131,11 @@ private:
     int32 lastSearch = 0;
     engine::Limits computerLimits;
     std::unique_ptr<ComputerPlayer> computer;
+    // The engine in play, the number of its session (reports of earlier ones are dropped), and
+    // the window's own title, which shows its name while it plays.
+    std::unique_ptr<EnginePlayer> enginePlayer;
+    int32 engineSession = 0;
+    engine::EngineClient::Settings engineSettings;
+    std::string engineName;
+    std::string baseTitle;
 };

@@ -15,6 +15,15 @@ constexpr uint32_t MSG_NET_GAME_END = 3012;    // the link was not made, or the 
 // "search" (int32), the number of the search that found it; the board drops all but its latest.
 constexpr uint32_t MSG_COMPUTER_MOVE = 3021;
 
+// Games against an external engine. To the main window: "New game against an engine...", and the
+// file chosen for it, "path" (string). To the board: something of the engine's session "session"
+// (int32) waits to be taken (EnginePlayer); the board drops it from any session but its current
+// one. To the main window: "msg", the engine's latest MESSAGE line, empty when the engine has left.
+constexpr uint32_t MSG_CHOOSE_ENGINE = 7101;
+constexpr uint32_t MSG_NEW_ENGINE_GAME = 7102;
+constexpr uint32_t MSG_ENGINE_REPORT = 7103;
+constexpr uint32_t MSG_ENGINE_MESSAGE = 7104;
+
 // The link's states: stored in linkState (except LINK_LISTENING and LINK_PORT_IN_USE) and
 // reported to the main window under the same code.
 constexpr int32_t LINK_NOT_CONNECTED = 4001;
@@ -70,3 +79,5 @@ constexpr const char* FIELD_COLUMN = "column";
 constexpr const char* FIELD_ROW = "row";
 constexpr const char* FIELD_SEARCH = "search";
 constexpr const char* FIELD_LEVEL = "level";
+constexpr const char* FIELD_PATH = "path";
+constexpr const char* FIELD_SESSION = "session";

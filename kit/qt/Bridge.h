@@ -206,6 +206,12 @@ private:
 // An application-modal message box; Enter and Escape press a lone button.
 void ShowAlert(PeerId id, AlertSpec description, std::shared_ptr<AlertOutcome> outcome);
 
+// --- File panels ---
+// An open-file chooser (Qt's, the platform's own where it has one) for an existing file, shown
+// application-modal; no thread waits for it. The file the user picks goes to target as a copy of
+// message with its path in the string field "path"; cancelling sends nothing.
+void ShowOpenPanel(PeerId id, std::string title, BMessage message, BMessenger target);
+
 // --- Drawing ---
 // A view's backing image, painted from the window's thread (aliased; an rgb_color's alpha is
 // ignored). One painter serves a pass, from its first stroke until the pass is published; what

@@ -2,6 +2,7 @@
 
 #include <qpa/qwindowsysteminterface.h>
 #include <QApplication>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -184,6 +185,23 @@ bool PressAlertButton(const std::string& title, const std::string& label) {
                 return true;
             }
         }
+    }
+    return false;
+}
+
+bool ChooseFile(const std::string& path) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QFileDialog*>(top);
+        if (dialog == nullptr || !dialog->isVisible())
+            continue;
+        // Typed into the name field, as a user does: the dialog puts a file it is told to select
+        // there only while the field has no focus.
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        if (name == nullptr)
+            return false;
+        name->setText(QString::fromStdString(path));
+        static_cast<QDialog*>(dialog)->accept();  // as its button does
+        return true;
     }
     return false;
 }

@@ -61,6 +61,10 @@ struct AlertInfo {
 std::vector<AlertInfo> Alerts();
 bool PressAlertButton(const std::string& title, const std::string& button);
 
+// Picks path in the open-file chooser on screen, as a user would, and confirms it; false when no
+// chooser is open.
+bool ChooseFile(const std::string& path);
+
 // A left mouse press at a point of the window's content; the widget under it gets it.
 bool Click(const std::string& window, BPoint where);
 // The first item so labelled, in the menus and their submenus, when it is enabled.

@@ -127,7 +127,8 @@ TEST_F(MainWindowTest, StartsUpAsTheUserExpects) {
     EXPECT_FALSE(window.resizable || window.zoomable);
     EXPECT_EQ(Menus(),
               "File: [New local game Ctrl+N] [New game against the computer Ctrl+G] "
-              "[Computer level : [Easy ] [*Medium ] [Hard ]] [ ] [Quit Ctrl+Q]\n"
+              "[Computer level : [Easy ] [*Medium ] [Hard ]] [New game against an engine... ] [ ] "
+              "[Quit Ctrl+Q]\n"
               "Internet: [Connect... Ctrl+C] [Disconnect Ctrl+D off] [Send message Ctrl+M off] "
               "[My addresses... ]\n"
               "Help: [About... ]\n");

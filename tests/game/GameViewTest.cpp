@@ -2,13 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <ranges>
+#include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 
 #include "app/MainWindow.h"
 #include "game/ComputerPlayer.h"
+#include "game/EnginePlayer.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
 #include "messages/Messages.h"
@@ -21,18 +29,20 @@ namespace inspect = kit::qt::inspect;
 
 namespace {
 
-constexpr char kTitle[] = "Quillet 1.4";
+constexpr char kPlainTitle[] = "Quillet 1.4";
+// The window's title now: it names the engine while one plays.
+std::string windowTitle = kPlainTitle;
 constexpr rgb_color kRed = {255, 0, 0, 255}, kBlue = {0, 0, 255, 255};
 constexpr rgb_color kBlack = {0, 0, 0, 255}, kWhite = {255, 255, 255, 255};
 
 // A click at the centre of a cell: the board starts under the 20-pixel menu bar.
 bool Click(int column, int row) {
-    return inspect::Click(kTitle, BPoint(column * 20 - 10, row * 20 + 10));
+    return inspect::Click(windowTitle, BPoint(column * 20 - 10, row * 20 + 10));
 }
 
 // A pixel of the board at view point (x, y).
 bool PixelIs(int x, int y, rgb_color color) {
-    return inspect::Pixel(kTitle, "gamruta", x, y) == color;
+    return inspect::Pixel(windowTitle, "gamruta", x, y) == color;
 }
 
 // mark 'X', 'O' or ' ': the cross's diagonals inside the ring (centre included) are red only
@@ -48,7 +58,7 @@ bool At(int column, int row, char mark) {
 
 // The board's marks, row by row ('X', 'O' or ' ' a cell), read from one image of it.
 std::string Marks() {
-    const std::vector<rgb_color> pixels = inspect::Pixels(kTitle, "gamruta");
+    const std::vector<rgb_color> pixels = inspect::Pixels(windowTitle, "gamruta");
     constexpr int kWidth = Board::kSize * 20 + 1;
     std::string marks;
     if (pixels.size() < size_t{kWidth} * kWidth)
@@ -69,7 +79,7 @@ long Count(char mark) {
 }
 
 inspect::ViewInfo View(const char* name) {
-    std::optional<inspect::WindowInfo> window = inspect::FindWindow(kTitle);
+    std::optional<inspect::WindowInfo> window = inspect::FindWindow(windowTitle);
     const inspect::ViewInfo* view = window ? window->View(name) : nullptr;
     return view != nullptr ? *view : inspect::ViewInfo{};
 }
@@ -101,13 +111,17 @@ protected:
     void TearDown() override {
         // A client state forced by a test has no link behind it.
         int32 client = LINK_CLIENT;
-        window->Link()->linkState.compare_exchange_strong(client, LINK_NOT_CONNECTED);
+        if (window != nullptr)
+            window->Link()->linkState.compare_exchange_strong(client, LINK_NOT_CONNECTED);
         // A window thread waiting for an alert would not quit.
         for (const inspect::AlertInfo& alert : inspect::Alerts())
             inspect::PressAlertButton(alert.title, "OK");
-        ASSERT_TRUE(inspect::Close(kTitle));
-        EXPECT_TRUE(
-            WaitUntil([] { return !inspect::FindWindow(kTitle) && be_app->CountWindows() == 0; }));
+        if (window != nullptr) {
+            ASSERT_TRUE(inspect::Close(windowTitle));
+        }
+        EXPECT_TRUE(WaitUntil(
+            [] { return !inspect::FindWindow(windowTitle) && be_app->CountWindows() == 0; }));
+        windowTitle = kPlainTitle;
     }
     // A turn notice: handled after what the window got before it, as the clock's colour shows.
     void PostTurn(int player) {
@@ -140,7 +154,7 @@ protected:
     // sentinel turns X, O, X always show blue then red, however briefly, among the states a
     // watch of the clock sees, while what the board posts itself may come between them.
     void Sync() {
-        const auto seen = inspect::WatchLabel(kTitle, "time status");
+        const auto seen = inspect::WatchLabel(windowTitle, "time status");
         for (int player : {PLAYER_X, PLAYER_O, PLAYER_X})
             PostTurn(player);
         ASSERT_TRUE(WaitUntil([&] {
@@ -154,8 +168,8 @@ protected:
     }
     // A new game against the computer at level, X to move.
     void NewComputerGame(const char* level) {
-        ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, level));
-        ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New game against the computer"));
+        ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, level));
+        ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New game against the computer"));
         Sync();
     }
     // The marks of player on the board, whatever the blink shows now.
@@ -190,7 +204,7 @@ TEST_F(GameViewTest, LocalClicksAlternateAndDrawMarksOnTheGrid) {
     EXPECT_TRUE(At(3, 4, 'X') && At(4, 4, 'O'));
 
     // The last row lies under the status texts, which let the press through to the board.
-    ASSERT_TRUE(inspect::Click(kTitle, BPoint(50, 315)));
+    ASSERT_TRUE(inspect::Click(windowTitle, BPoint(50, 315)));
     ASSERT_TRUE(WaitUntil([] { return At(3, 15, 'O') && ClockIs(kRed); }));
 }
 
@@ -212,7 +226,7 @@ TEST_F(GameViewTest, FiveInARowIsAnnouncedAndTheLoserStartsTheNextGame) {
 
 TEST_F(GameViewTest, NewestMarkBlinksFiveTimesAndEndsDrawn) {
     // The centre of cell (8, 8), after each piece of drawing the board shows.
-    const auto seen = inspect::WatchPixel(kTitle, "gamruta", 150, 150);
+    const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 150, 150);
     ASSERT_TRUE(Play(8, 8, 'X'));
     // The move, then ten blink ticks: erased and drawn again five times, ending drawn.
     const std::vector<rgb_color> blink = {kRed, kWhite, kRed, kWhite, kRed, kWhite,
@@ -234,10 +248,10 @@ TEST_F(GameViewTest, AMoveThatWaitedBehindAnAlertBlinksFiveTimesAndEndsDrawn) {
     window->Link()->linkState = LINK_CLIENT;
     Report(BMessage(MSG_NET_GAME_START));
     // The top of the ring in cell (3, 3), after each piece of drawing the board shows.
-    const auto seen = inspect::WatchPixel(kTitle, "gamruta", 50, 42);
+    const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 50, 42);
     ASSERT_TRUE(Play(2, 2, 'X'));  // its blink goes on for a second
     const bigtime_t played = system_time();
-    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "About..."));
+    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "About..."));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
     Put("3", "3");
     ASSERT_TRUE(WaitUntil([&] { return system_time() >= played + 1200000; }))
@@ -361,7 +375,7 @@ TEST_F(GameViewTest, TheComputerAnswersAMoveAsAPeerWould) {
             board.UpdateGame(cell, cell, PLAYER_O);
     });
     // The top of the ring at (5, 1), after each piece the board shows.
-    const auto seen = inspect::WatchPixel(kTitle, "gamruta", 90, 2);
+    const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 90, 2);
     ASSERT_TRUE(Click(4, 1));
     ASSERT_TRUE(WaitUntil([] { return At(4, 1, 'X') && At(5, 1, 'O') && ClockIs(kRed); }));
     // Drawn, then blinking five times, ending drawn; what came before it showed the cell empty.
@@ -442,7 +456,7 @@ TEST_F(GameViewTest, WhileTheComputerThinks) {
     for (const char* item : {"New local game", "New game against the computer"}) {
         SCOPED_TRACE(item);
         think();
-        ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, item));
+        ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, item));
         // The stopped search's answer reaches the board before what is posted after this.
         ASSERT_TRUE(WaitUntil([this] { return ComputerIdle(); }, std::chrono::seconds(2)));
         Sync();
@@ -465,11 +479,194 @@ TEST_F(GameViewTest, WhileTheComputerThinks) {
     // Back to the computer: a new level stops the search, and the computer answers at Easy.
     think();
     EXPECT_EQ(peer.Line(), "DIS");
-    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Easy"));
+    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "Easy"));
     ASSERT_TRUE(WaitUntil([] { return Count('O') == 1 && ClockIs(kRed); }));
     ASSERT_TRUE(WaitUntil([this] { return ComputerIdle(); }));
     Sync();
     EXPECT_EQ(Stones(PLAYER_O), 1);
+}
+
+// The test program's children in the process table, zombies included.
+int Children() {
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+        if (!std::getline(stat, line) || line.rfind(") ") == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(line.rfind(") ") + 2));
+        char state;
+        int parent = 0;
+        count += rest >> state >> parent && parent == getpid();
+    }
+    return count;
+}
+
+// Games against engines: tests/game/fake-engine.py in one of its modes behind a script named
+// pbrain-<mode> (alerts name it so), and quillet --engine itself. Moves may take 200 ms and a
+// grace of 300 ms.
+class EngineGameTest : public GameViewTest {
+protected:
+    void SetUp() override {
+        GameViewTest::SetUp();
+        char folderName[] = "/tmp/quillet-engines-XXXXXX";
+        ASSERT_NE(mkdtemp(folderName), nullptr);
+        folder = folderName;
+        Locked([](GameView& board) {
+            board.SetEngineSettings(
+                {.turn = std::chrono::milliseconds(200), .grace = std::chrono::milliseconds(300)});
+        });
+    }
+    void TearDown() override {
+        GameViewTest::TearDown();
+        EXPECT_TRUE(NoEngineLeft());
+        std::filesystem::remove_all(folder);
+    }
+    std::string Script(const std::string& name, const std::string& text, bool executable = true) {
+        const std::string path = folder + "/" + name;
+        std::ofstream(path) << text << "\n";
+        chmod(path.c_str(), executable ? 0755 : 0644);
+        return path;
+    }
+    std::string Fake(const std::string& mode) {
+        return Script("pbrain-" + mode, "#!/bin/sh\nexec python3 " FAKE_ENGINE " " + mode);
+    }
+    // A game against the engine at path, as the file chooser starts it; with name, waited for
+    // until the title names it.
+    void Start(const std::string& path, const std::string& name = "") {
+        BMessage chosen(MSG_NEW_ENGINE_GAME);
+        chosen.AddString(FIELD_PATH, path);
+        window->PostMessage(&chosen);
+        if (name.empty())
+            return;
+        const std::string title = std::string(kPlainTitle) + " - vs " + name;
+        ASSERT_TRUE(WaitUntil([&] { return inspect::FindWindow(title).has_value(); }));
+        windowTitle = title;
+    }
+    static bool NoEngineLeft() {
+        return WaitUntil([] { return EnginePlayer::Running() == 0 && Children() == 0; });
+    }
+
+    std::string folder;
+};
+
+// Each fault: its alert, with the engine ended first, and the board as it was, the user's to play
+// on at one mouse.
+TEST_F(EngineGameTest, EachFaultEndsTheEngineWithItsAlertAndLeavesTheBoard) {
+    struct Case {
+        std::string path;
+        const char* alert;
+        bool asked;  // the fault answers the user's first move
+    } const cases[] = {
+        {Script("pbrain-plain", "#!/bin/sh\nexit 0", false),
+         "The engine pbrain-plain could not be started: Permission denied.", false},
+        {Script("pbrain-lost", "#!/nonexistent/interpreter"),
+         "The engine pbrain-lost could not be started: No such file or directory.", false},
+        {Fake("refuse"), "The engine pbrain-refuse refused to start: \"ERROR no board for me\".",
+         false},
+        {Fake("malformed"),
+         "The engine pbrain-malformed wrote \"seven, seven\" where a move was expected.", true},
+        {Fake("offboard"), "The engine pbrain-offboard played outside the board (15,3).", true},
+        {Fake("occupied"), "The engine pbrain-occupied played on an occupied cell (7,7).", true},
+        {Fake("silent"), "The engine pbrain-silent did not answer with a move within 500 ms.",
+         true},
+        {Fake("crash"), "The engine pbrain-crash crashed (signal 11).", true},
+        {Fake("exit"), "The engine pbrain-exit ended (exit status 3).", true},
+        {Fake("flood"), "The engine pbrain-flood flooded its output without answering.", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.alert);
+        if (c.asked) {
+            Start(c.path, c.path.substr(c.path.rfind('/') + 1));
+            ASSERT_TRUE(Click(8, 8));
+        } else {
+            Start(c.path);
+        }
+        ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
+        EXPECT_EQ(inspect::Alerts()[0].text, c.alert);
+        ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+        windowTitle = kPlainTitle;
+        ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow(windowTitle).has_value(); }));
+        EXPECT_TRUE(WaitUntil([&] { return At(8, 8, c.asked ? 'X' : ' ') && Count('O') == 0; }));
+        ASSERT_TRUE(NoEngineLeft());
+        // Whose turn it was: a click places the mark of the player to move.
+        ASSERT_TRUE(Click(1, 1));
+        ASSERT_TRUE(WaitUntil([&] { return At(1, 1, c.asked ? 'O' : 'X'); }));
+    }
+}
+
+// The engine's name from ABOUT in the title, its MESSAGE in the status row, and a new local game
+// ends it.
+TEST_F(EngineGameTest, AnEngineShowsItsNameAndMessagesUntilItLeaves) {
+    Start(Fake("good"), "Fakey");
+    ASSERT_TRUE(Click(8, 8));
+    ASSERT_TRUE(WaitUntil(
+        [] { return At(1, 1, 'O') && View("status connect").text == "thinking about 0,0"; }));
+    ASSERT_TRUE(Click(8, 9));
+    ASSERT_TRUE(WaitUntil([] { return At(8, 9, 'X') && At(2, 1, 'O') && ClockIs(kRed); }));
+    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New local game"));
+    windowTitle = kPlainTitle;
+    ASSERT_TRUE(WaitUntil([] {
+        return inspect::FindWindow(windowTitle) &&
+               View("status connect").text == "Listen for connections..." && Count(' ') == 225;
+    }));
+    EXPECT_TRUE(NoEngineLeft());
+}
+
+// From the menu and the file chooser, a game against quillet --engine to its end. The user plays
+// cells of odd column and row only, which never make five.
+TEST_F(EngineGameTest, AWholeGameAgainstQuilletsOwnEngine) {
+    const std::string path =
+        Script("pbrain-quillet", "#!/bin/sh\nexec " QUILLET_PROGRAM " --engine");
+    // The real grace: a loaded machine must not make the engine late.
+    Locked([](GameView& board) {
+        board.SetEngineSettings(
+            {.turn = std::chrono::milliseconds(200), .grace = std::chrono::milliseconds(1000)});
+    });
+    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New game against an engine..."));
+    ASSERT_TRUE(WaitUntil([&] { return inspect::ChooseFile(path); }));
+    windowTitle = std::string(kPlainTitle) + " - vs Quillet";
+    ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow(windowTitle).has_value(); }));
+    std::set<int> taken;  // cells, as indices into Marks()
+    for (int moves = 1;; ++moves) {
+        ASSERT_LT(moves, 60);
+        int cell = 0;
+        while (taken.contains(cell) || (cell / 15) % 2 == 1 || (cell % 15) % 2 == 1)
+            ++cell;
+        taken.insert(cell);
+        ASSERT_TRUE(Click(cell % 15 + 1, cell / 15 + 1));
+        std::string marks;
+        // The engine's answer drawn, every O on the board shown (only the newest blinks).
+        ASSERT_TRUE(WaitUntil([&] {
+            marks = Marks();
+            return !inspect::Alerts().empty() || std::ranges::count(marks, 'O') == moves;
+        }));
+        if (!inspect::Alerts().empty())
+            break;
+        for (size_t at = 0; at < marks.size(); ++at)
+            if (marks[at] == 'O')
+                taken.insert(static_cast<int>(at));
+    }
+    EXPECT_EQ(inspect::Alerts()[0].text, "Player O won!");
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    ASSERT_TRUE(WaitUntil([] { return View("o connect").text == "O: 1" && Count(' ') == 225; }));
+    // The loser opens the next game, which the engine is told as a new position; quitting ends
+    // the engine (TearDown).
+    ASSERT_TRUE(Click(8, 8));
+    ASSERT_TRUE(WaitUntil([] { return Count('O') == 1 && At(8, 8, 'X') && ClockIs(kRed); }));
+}
+
+TEST_F(EngineGameTest, QuittingWhileAnEngineThinksWaitsForNoEngine) {
+    Start(Fake("stubborn"), "pbrain-stubborn");
+    ASSERT_TRUE(Click(8, 8));
+    ASSERT_TRUE(WaitUntil([] { return View("status connect").text == "thinking"; }));
+    ASSERT_TRUE(inspect::Close(windowTitle));
+    window = nullptr;
+    ASSERT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
+    // The engine ignores SIGTERM: it is killed a second after the quit, which did not wait.
+    EXPECT_EQ(EnginePlayer::Running(), 1);
 }
 
 }  // namespace

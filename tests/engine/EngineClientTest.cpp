@@ -1,0 +1,120 @@
+#include "engine/EngineClient.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using engine::EngineClient;
+using std::chrono::milliseconds;
+
+namespace {
+
+const EngineClient::Clock::time_point kStart{};
+
+// A client whose engine has answered START and ABOUT (without a name).
+EngineClient Started(EngineClient::Settings settings = {}) {
+    EngineClient client("pbrain-x", settings);
+    client.Open(kStart);
+    client.Feed("OK\r\nUNKNOWN ABOUT\r\n", kStart);
+    return client;
+}
+
+TEST(EngineClientTest, AsksEachMoveAsThePositionNeeds) {
+    EngineClient client("pbrain-x", {});
+    EXPECT_EQ(client.Open(kStart),
+              "START 15\r\nINFO timeout_turn 5000\r\nINFO timeout_match 0\r\n"
+              "INFO max_memory 536870912\r\nINFO rule 0\r\nABOUT\r\n");
+    EXPECT_EQ(client.Name(), "pbrain-x");
+    client.Feed("DEBUG loading\nOK\r\nERROR max_memory\nname=\"Embryo\", version=\"1\"\r\n",
+                kStart);
+    EXPECT_EQ(client.Name(), "Embryo");
+
+    struct Step {
+        std::vector<EngineClient::Stone> stones;
+        const char* asked;
+        const char* answer;
+        int x, y;
+    };
+    const Step steps[] = {
+        {{}, "BEGIN\r\n", "MESSAGE depth 3\nDEBUG x\n7,7\n", 7, 7},
+        {{{7, 7, true}, {8, 8, false}}, "TURN 8,8\r\n", "6,6\r", 6, 6},
+        // A new game the user opened: the engine is told the whole position.
+        {{{0, 0, false}}, "BOARD\r\n0,0,2\r\nDONE\r\n", "UNKNOWN x\n1,1\n", 1, 1},
+        // A new game the engine opens.
+        {{}, "START 15\r\nBEGIN\r\n", "OK\n5,5\n", 5, 5},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.asked);
+        EXPECT_EQ(client.AskMove(step.stones, kStart), step.asked);
+        EXPECT_FALSE(client.TakeMove());
+        client.Feed(step.answer, kStart);
+        const auto move = client.TakeMove();
+        ASSERT_TRUE(move);
+        EXPECT_EQ(move->x, step.x);
+        EXPECT_EQ(move->y, step.y);
+    }
+    EXPECT_EQ(client.Message(), "depth 3");
+    EXPECT_EQ(client.Messages(), 1);
+    EXPECT_EQ(client.Fault(), "");
+}
+
+TEST(EngineClientTest, EachFaultNamesTheEngineAndWhatItDid) {
+    // MESSAGE lines, more than an engine may write without answering.
+    std::string flood;
+    while (flood.size() <= EngineClient::kFloodBytes)
+        flood += "MESSAGE " + std::string(92, 'x') + "\n";
+    struct Case {
+        std::string output;  // after START's OK, but for the first
+        const char* fault;
+        bool moved = false;  // a good move came first
+    } const cases[] = {
+        {"ERROR no such board\n", "refused to start: \"ERROR no such board\""},
+        {"OK\nUNKNOWN\nseven, seven\n", "wrote \"seven, seven\" where a move was expected"},
+        {"OK\nUNKNOWN\n15,3\n", "played outside the board (15,3)"},
+        {"OK\nUNKNOWN\n8,8\n", "played on an occupied cell (8,8)"},
+        {"OK\nUNKNOWN\n1,1\n2,2\n", "wrote a line nobody asked for: \"2,2\"", true},
+        {"OK\nUNKNOWN\n" + std::string(EngineClient::kMaxLine + 1, '7'),
+         "flooded its output without answering"},
+        {"OK\nUNKNOWN\n" + flood, "flooded its output without answering"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        EngineClient client("pbrain-x", {});
+        client.Open(kStart);
+        client.AskMove({{8, 8, false}}, kStart);
+        client.Feed(c.output, kStart);
+        EXPECT_EQ(client.Fault(), std::string("The engine pbrain-x ") + c.fault + ".");
+        EXPECT_EQ(client.TakeMove().has_value(), c.moved);
+    }
+}
+
+TEST(EngineClientTest, AnswersMayTakeTheirTimeAndTheGraceAndNoMore) {
+    EngineClient client = Started();
+    const auto asked = kStart + std::chrono::seconds(60);
+    client.AskMove({{8, 8, false}}, asked);
+    EXPECT_EQ(client.Deadline(), asked + milliseconds(6000));
+    client.Tick(asked + milliseconds(6000));
+    EXPECT_EQ(client.Fault(), "");
+    client.Tick(asked + milliseconds(6001));
+    EXPECT_EQ(client.Fault(), "The engine pbrain-x did not answer with a move within 6 s.");
+
+    // START may take longer: engines load their tables then.
+    EngineClient starting("pbrain-x", {.turn = milliseconds(100), .grace = milliseconds(50)});
+    starting.Open(kStart);
+    starting.Tick(kStart + EngineClient::kStartTime + milliseconds(50));
+    EXPECT_EQ(starting.Fault(), "");
+    starting.Tick(kStart + EngineClient::kStartTime + milliseconds(51));
+    EXPECT_EQ(starting.Fault(), "The engine pbrain-x did not answer START within 30050 ms.");
+}
+
+TEST(EngineClientTest, ItsEndSaysHowItEnded) {
+    EngineClient early("pbrain-x", {});
+    early.Open(kStart);
+    early.Ended(true, 127);
+    EXPECT_EQ(early.Fault(), "The engine pbrain-x could not be started (exit status 127).");
+    EngineClient late = Started();
+    late.Ended(false, 11);
+    EXPECT_EQ(late.Fault(), "The engine pbrain-x crashed (signal 11).");
+}
+
+}  // namespace
