@@ -161,7 +161,8 @@ std::vector<WindowInfo> Windows() {
                         bool((top->windowFlags() & Qt::Tool) == Qt::Tool),
                         {},
                         {},
-                        {}};
+                        {},
+                        top->devicePixelRatioF()};
         if (QScreen* screen = top->screen()) {
             const QRect area = screen->availableGeometry();
             info.screen = BRect(area.left(), area.top(), area.right(), area.bottom());

@@ -56,6 +56,7 @@ struct WindowInfo {
     std::vector<MenuInfo> menus;
     std::vector<ViewInfo> views;
     BRect screen;  // the available area of the window's screen
+    double scale;  // device pixels per pixel on that screen
     const ViewInfo* View(const std::string& name) const;
 };
 // The kit windows on screen, in the order they were made.

@@ -157,7 +157,9 @@ void CanvasPeer::Paint(QPoint at, const QImage& piece) {
     }
     ++fPieces;
     fBytes += piece.sizeInBytes();
-    update(place);
+    // The piece is in device pixels, the repaint in the widget's.
+    const qreal scale = fImage.devicePixelRatio();
+    update(QRectF(QPointF(place.topLeft()) / scale, QSizeF(place.size()) / scale).toAlignedRect());
     emit PiecePainted();
 }
 

@@ -199,7 +199,7 @@ TEST_F(GameViewTest, LocalClicksAlternateAndDrawMarksOnTheGrid) {
     ASSERT_TRUE(Click(3, 4) && Play(6, 6, 'X'));
     EXPECT_TRUE(At(3, 4, 'X') && At(4, 4, 'O'));
 
-    // The last row lies under the status texts, which let the press through to the board.
+    // The last row, just above the status row.
     ASSERT_TRUE(inspect::Click(kTitle, BPoint(50, 315)));
     ASSERT_TRUE(WaitUntil([] { return At(3, 15, 'O') && ClockIs(kRed); }));
 }
@@ -505,15 +505,15 @@ TEST_F(GameViewTest, TheBoardFollowsTheWindowSquareCentredAtTheDevicesResolution
         << "opens on its screen";
     ASSERT_TRUE(inspect::Resize(kTitle, 501, 441));
     // 501 x 401 pixels for the board: cells of 26, the board's corner at (55, 5).
-    double scale = 0;
+    const double scale = start.scale;
     auto pixelIs = [&](double x, double y, rgb_color color) {
         return inspect::Pixel(kTitle, "gamruta", int(x * scale), int(y * scale)) == color;
     };
     ASSERT_TRUE(WaitUntil([&] {
         const auto image = inspect::CanvasImage(kTitle, "gamruta");
-        scale = image ? image->scale : 0;
-        return image && image->width == int(501 * scale) && image->height == int(401 * scale) &&
-               pixelIs(55, 100, kBlack) && pixelIs(445, 100, kBlack);
+        return image && image->scale == scale && image->width == int(501 * scale) &&
+               image->height == int(401 * scale) && pixelIs(55, 100, kBlack) &&
+               pixelIs(445, 100, kBlack);
     })) << "redrawn at its new size, a device pixel for each pixel of the screen";
     EXPECT_EQ(View("o connect").frame, BRect(460, 421, 495, 440));
 
