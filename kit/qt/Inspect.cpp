@@ -1,7 +1,9 @@
 #include "kit/qt/Inspect.h"
 
+#include <qpa/qplatformbackingstore.h>
 #include <qpa/qwindowsysteminterface.h>
 #include <QApplication>
+#include <QBackingStore>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -303,6 +305,17 @@ bool Resize(const std::string& window, int width, int height) {
         return false;
     top->resize(width, height);
     return true;
+}
+
+std::optional<rgb_color> ScreenPixel(const std::string& window, int x, int y) {
+    QWidget* top = FindWindowWidget(window);
+    QBackingStore* store = top != nullptr ? top->backingStore() : nullptr;
+    if (store == nullptr || store->handle() == nullptr)
+        return std::nullopt;
+    const QImage shown = store->handle()->toImage();
+    if (!shown.valid(x, y))
+        return std::nullopt;
+    return ToRgb(shown.pixelColor(x, y));
 }
 
 std::optional<ImageSize> CanvasImage(const std::string& window, const std::string& view) {

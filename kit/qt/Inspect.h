@@ -85,6 +85,9 @@ bool Close(const std::string& window);
 bool Resize(const std::string& window, int width, int height);
 // A pixel of a drawn view as it is shown, in the device pixels of its image.
 std::optional<rgb_color> Pixel(const std::string& window, const std::string& view, int x, int y);
+// A pixel of a window's content as last painted on screen (its backing store), at a point of the
+// window in device pixels.
+std::optional<rgb_color> ScreenPixel(const std::string& window, int x, int y);
 // Every pixel of a drawn view as it is shown, row by row; empty when there is no such view.
 std::vector<rgb_color> Pixels(const std::string& window, const std::string& view);
 // The size in device pixels of the image a drawn view shows, and device pixels per view pixel.

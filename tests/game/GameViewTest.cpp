@@ -520,6 +520,10 @@ TEST_F(GameViewTest, TheBoardFollowsTheWindowSquareCentredAtTheDevicesResolution
     const double x0 = 55 + 7 * 26, y0 = 5 + 7 * 26;
     ASSERT_TRUE(inspect::Click(kTitle, BPoint(x0 + 13, 20 + y0 + 13)));
     ASSERT_TRUE(WaitUntil([&] { return pixelIs(x0 + 13, y0 + 13, kRed); })) << "X on (8, 8)";
+    EXPECT_TRUE(WaitUntil([&] {
+        return inspect::ScreenPixel(kTitle, int((x0 + 13) * scale), int((20 + y0 + 13) * scale)) ==
+               kRed;
+    })) << "and on screen";
     EXPECT_TRUE(pixelIs(x0 + 4, y0 + 4, kRed) && pixelIs(x0 + 22, y0 + 22, kRed));
     EXPECT_TRUE(pixelIs(x0 + 13, y0 + 4, kWhite) && pixelIs(x0 + 4, y0 + 13, kWhite));
     EXPECT_TRUE(pixelIs(x0, y0 + 13, kBlack) && pixelIs(x0 + 13, y0 + 26, kBlack));
