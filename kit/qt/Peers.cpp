@@ -58,7 +58,8 @@ void Place(Widget* widget, PeerId id, const ViewSpec& description) {
     widget->show();
 }
 
-// A colour reads on a dark palette once lightened: red and blue stay red and blue.
+// Whether a palette is dark: a label's own colour is lightened on it so that it reads there, its
+// hue kept (the clock stays red or blue).
 bool IsDark(const QPalette& palette) {
     return palette.color(QPalette::Window).lightness() < 128;
 }
