@@ -25,8 +25,9 @@ BMenuItem* LevelItem(const char* label, engine::Level level) {
     return new BMenuItem(label, message);
 }
 
-BStringView* StatusText(BWindow* window, BRect frame, const char* name, const char* text) {
-    auto* view = new BStringView(frame, name, text, B_FOLLOW_LEFT | B_FOLLOW_TOP, B_WILL_DRAW);
+BStringView* StatusText(BWindow* window, BRect frame, const char* name, const char* text,
+                        uint32 resizingMode) {
+    auto* view = new BStringView(frame, name, text, resizingMode, B_WILL_DRAW);
     window->AddChild(view);
     return view;
 }
@@ -34,13 +35,13 @@ BStringView* StatusText(BWindow* window, BRect frame, const char* name, const ch
 }  // namespace
 
 MainWindow::MainWindow()
-    : BWindow(BRect(200, 200, 500, 540), "Quillet 1.4", B_TITLED_WINDOW,
-              B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE) {
+    : BWindow(BRect(200, 200, 500, 540), "Quillet 1.4", B_TITLED_WINDOW, 0, B_CURRENT_WORKSPACE) {
     const BRect bounds = Bounds();
 
+    // Between the menu bar and the status row; it takes what the window gains.
     BRect boardFrame = bounds;
-    boardFrame.top += 20;
-    boardFrame.bottom -= 20;
+    boardFrame.top += BMenuBar::kHeight;
+    boardFrame.bottom -= kStatusHeight;
     gameView = new GameView(boardFrame, BMessenger(this));
     AddChild(gameView);
 
@@ -80,18 +81,23 @@ MainWindow::MainWindow()
     menuBar->AddItem(helpMenu);
     AddChild(menuBar);
 
+    // The status row, below the board: the link's state at the left, the clock and the scores
+    // at the right; each text as wide as its font needs.
     const float left = bounds.left;
     const float right = bounds.right;
+    const float top = bounds.bottom - kStatusHeight + 1;
     const float bottom = bounds.bottom;
+    const uint32 atLeft = B_FOLLOW_LEFT | B_FOLLOW_BOTTOM;
+    const uint32 atRight = B_FOLLOW_RIGHT | B_FOLLOW_BOTTOM;
     linkStatus = "Listen for connections...";
-    statusView = StatusText(this, BRect(left + 1, bottom - 30, left + 150, bottom),
-                            "status connect", linkStatus.c_str());
+    statusView = StatusText(this, BRect(left + 1, top, left + 150, bottom), "status connect",
+                            linkStatus.c_str(), atLeft);
     xScoreView =
-        StatusText(this, BRect(right - 80, bottom - 30, right - 40, bottom), "x connect", "X: 0");
+        StatusText(this, BRect(right - 80, top, right - 40, bottom), "x connect", "X: 0", atRight);
     oScoreView =
-        StatusText(this, BRect(right - 40, bottom - 30, right - 5, bottom), "o connect", "O: 0");
-    timeView = StatusText(this, BRect(right - 130, bottom - 30, right - 90, bottom), "time status",
-                          "00:00");
+        StatusText(this, BRect(right - 40, top, right - 5, bottom), "o connect", "O: 0", atRight);
+    timeView = StatusText(this, BRect(right - 130, top, right - 90, bottom), "time status", "00:00",
+                          atRight);
 
     oScore = 0;
     xScore = 0;

@@ -26,6 +26,8 @@ public:
 
     // Read windows open at once; further chats go on in the newest.
     static constexpr size_t kMaxReadWindows = 16;
+    // The status row's height at the reference font; the style may make it higher.
+    static constexpr float kStatusHeight = 20;
 
     void MessageReceived(BMessage* message) override;
     bool QuitRequested() override;

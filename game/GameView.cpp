@@ -1,6 +1,7 @@
 #include "game/GameView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 #include <random>
@@ -17,9 +18,11 @@ namespace {
 
 constexpr rgb_color kBlack = {0, 0, 0, 255};
 constexpr rgb_color kWhite = {255, 255, 255, 255};
+// At a cell of Board::kCellPixels; they grow with the cell.
 constexpr float kMarkPen = 2.0f;
 constexpr float kGridPen = 1.0f;
 constexpr float kRingRadius = 8.0f;
+constexpr float kWinPen = 3.0f;
 constexpr bigtime_t kBlinkInterval = 100000;
 constexpr int32 kBlinkTicks = 10;
 
@@ -32,10 +35,27 @@ long CellNumber(const char* text) {
     return text != nullptr ? std::strtol(text, nullptr, 10) : 0;
 }
 
+// The step (columns, rows) along which the five of player that start at (column, row) run, in
+// the order Board::CheckWin looks; false when they run nowhere.
+bool FiveFrom(const Board& board, int column, int row, int player, int* stepColumn, int* stepRow) {
+    constexpr int kSteps[][2] = {{1, 1}, {1, -1}, {1, 0}, {0, 1}};
+    for (const auto& step : kSteps) {
+        int run = 0;
+        while (run < 5 && board.PlayerAt(column + run * step[0], row + run * step[1]) == player)
+            ++run;
+        if (run == 5) {
+            *stepColumn = step[0];
+            *stepRow = step[1];
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 GameView::GameView(BRect frame, const BMessenger& mainWindow)
-    : BView(frame, "gamruta", B_FOLLOW_NONE, B_WILL_DRAW), mainMessenger(mainWindow) {}
+    : BView(frame, "gamruta", B_FOLLOW_ALL_SIDES, B_WILL_DRAW), mainMessenger(mainWindow) {}
 
 GameView::~GameView() = default;
 
@@ -185,9 +205,22 @@ void GameView::StartGame(int32 gameMode, int firstPlayer) {
     AskComputer();
 }
 
+GameView::Grid GameView::BoardGrid() const {
+    // Whole pixels a cell, so that every cell and line looks the same; the rest is margin.
+    const BRect bounds = Bounds();
+    const float side = std::min(bounds.Width(), bounds.Height());
+    const float cell = std::max(1.0f, std::floor(side / Board::kSize));
+    const float span = cell * Board::kSize;
+    return {std::floor((bounds.Width() - span) / 2), std::floor((bounds.Height() - span) / 2),
+            cell};
+}
+
 int GameView::UpdateGame(BPoint where, int player) {
+    // The rules count in cells of Board::kCellPixels from the board's corner.
+    const Grid grid = BoardGrid();
+    const float toRules = Board::kCellPixels / grid.cell;
     int column, row;
-    Board::CellAt(where.x, where.y, &column, &row);
+    Board::CellAt((where.x - grid.left) * toRules, (where.y - grid.top) * toRules, &column, &row);
     if (board.Place(column, row, player) < 0)
         return -1;
     // Sent in every mode: without a peer the link drops it.
@@ -213,26 +246,54 @@ void GameView::RestartBlink() {
 }
 
 void GameView::DrawSpelplan() {
-    const BRect bounds = Bounds();
-    for (int x = 0; x <= Board::kSize * Board::kCellPixels; x += Board::kCellPixels)
-        StrokeLine(BPoint(x, 0), BPoint(x, bounds.bottom));
-    for (int y = 0; y <= Board::kSize * Board::kCellPixels; y += Board::kCellPixels)
-        StrokeLine(BPoint(0, y), BPoint(bounds.right, y));
+    const Grid grid = BoardGrid();
+    const float span = grid.cell * Board::kSize;
+    SetPenSize(GridPen(grid));
+    for (int line = 0; line <= Board::kSize; ++line) {
+        const float x = grid.left + line * grid.cell, y = grid.top + line * grid.cell;
+        StrokeLine(BPoint(x, grid.top), BPoint(x, grid.top + span));
+        StrokeLine(BPoint(grid.left, y), BPoint(grid.left + span, y));
+    }
+}
+
+float GameView::GridPen(const Grid& grid) {
+    return std::max(kGridPen, std::round(kGridPen * grid.cell / Board::kCellPixels));
 }
 
 void GameView::StrokeMark(int column, int row, int player, rgb_color color) {
-    const float x0 = (column - 1) * Board::kCellPixels;
-    const float y0 = (row - 1) * Board::kCellPixels;
-    const float size = Board::kCellPixels;
+    const Grid grid = BoardGrid();
+    const float scale = grid.cell / Board::kCellPixels;
+    const float x0 = grid.left + (column - 1) * grid.cell;
+    const float y0 = grid.top + (row - 1) * grid.cell;
+    const float size = grid.cell;
     SetHighColor(color);
-    SetPenSize(kMarkPen);
+    SetPenSize(kMarkPen * scale);
     if (player == PLAYER_X) {
         StrokeLine(BPoint(x0, y0), BPoint(x0 + size, y0 + size));
         StrokeLine(BPoint(x0, y0 + size), BPoint(x0 + size, y0));
     } else {
-        StrokeEllipse(BPoint(x0 + size / 2, y0 + size / 2), kRingRadius, kRingRadius);
+        StrokeEllipse(BPoint(x0 + size / 2, y0 + size / 2), kRingRadius * scale,
+                      kRingRadius * scale);
     }
-    SetPenSize(kGridPen);
+    SetPenSize(GridPen(grid));
+    SetHighColor(kBlack);
+}
+
+void GameView::StrokeFive(int column, int row, int player) {
+    int stepColumn = 0, stepRow = 0;
+    if (!FiveFrom(board, column, row, player, &stepColumn, &stepRow))
+        return;
+    // From the first mark's centre to the fifth's, a little past both.
+    const Grid grid = BoardGrid();
+    const float reach = 4 + 0.3f;
+    const auto centre = [&](float steps) {
+        return BPoint(grid.left + (column - 0.5f + steps * stepColumn) * grid.cell,
+                      grid.top + (row - 0.5f + steps * stepRow) * grid.cell);
+    };
+    SetHighColor(PlayerColor(player));
+    SetPenSize(kWinPen * grid.cell / Board::kCellPixels);
+    StrokeLine(centre(-0.3f), centre(reach));
+    SetPenSize(GridPen(grid));
     SetHighColor(kBlack);
 }
 
@@ -259,6 +320,8 @@ void GameView::DrawGame(bool checkWin) {
     // who did not make the last move opens the next game.
     int winColumn = 0, winRow = 0;
     if (const int winner = board.FindWinner(&winColumn, &winRow); winner != 0) {
+        // Marked on each side while its alert is open.
+        StrokeFive(winColumn, winRow, winner);
         if (netView != nullptr)
             netView->mainMessenger->SendMessage(winner == PLAYER_X ? MSG_X_WON : MSG_O_WON);
         Announce(winner == PLAYER_X ? "Player X won!" : "Player O won!", Other(winner));

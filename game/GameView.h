@@ -1,9 +1,11 @@
-// GameView: the board view "gamruta" of the main window: draws the grid and the marks, makes
-// the newest mark blink, turns mouse presses into moves under the turn rules, applies the peer's
-// moves that the link reports and the computer's or an external engine's moves, and announces a
-// win or a draw. Every new game restarts the main window's move clock (MSG_TURN). Everything runs
-// on the main window's thread; the computer thinks on a thread of its own (ComputerPlayer), and an
-// engine runs as a process spoken to from a thread of its own (EnginePlayer).
+// GameView: the board view "gamruta" of the main window: draws the grid and the marks (the board
+// square, centred in the view and as large as whole cells let it be), makes the newest mark
+// blink, turns mouse presses into moves under the turn rules, applies the peer's moves that the
+// link reports and the computer's or an external engine's moves, and announces a win (with a line
+// through the five) or a draw. Every new game restarts the main window's move clock (MSG_TURN).
+// Everything runs on the main window's thread; the computer thinks on a thread of its own
+// (ComputerPlayer), and an engine runs as a process spoken to from a thread of its own
+// (EnginePlayer).
 #pragma once
 
 #include <memory>
@@ -107,7 +109,17 @@ private:
     void EndEngine();
     void Blink();
     void RestartBlink();
+    // Where the board lies in the view: its top left corner and the side of a cell.
+    struct Grid {
+        float left;
+        float top;
+        float cell;
+    };
+    Grid BoardGrid() const;
+    static float GridPen(const Grid& grid);
     void StrokeMark(int column, int row, int player, rgb_color color);
+    // A line in player's colour through the five that start at (column, row).
+    void StrokeFive(int column, int row, int player);
     // Ends the blink with the mark drawn, shows text in an alert and starts the next game.
     void Announce(const char* text, int firstPlayer);
     void PostTurn();

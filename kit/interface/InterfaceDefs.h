@@ -34,8 +34,8 @@ enum : uint32 {
     B_WILL_DRAW = 0x20000000,
 };
 
-// Resizing modes: which edges of the parent each edge of the view follows. The window cannot be
-// resized in this program, so they are kept and reported, nothing more.
+// Resizing modes: which edges of the parent each edge of the view follows when the parent grows
+// (B_FOLLOW_NONE: left and top).
 constexpr uint32 ResizingRule(uint32 top, uint32 left, uint32 bottom, uint32 right) {
     return top << 12 | left << 8 | bottom << 4 | right;
 }

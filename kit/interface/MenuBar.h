@@ -1,5 +1,6 @@
-// BMenuBar: the bar of menus at the top of a window, 20 pixels high, so it never covers what
-// lies below that. Each of its items is a menu; their items send their messages to the window.
+// BMenuBar: the bar of menus at the top of a window, 20 pixels high at the reference font and as
+// high as the style needs on screen (what lies below it moves down by as much), so it never covers
+// what lies below it. Each of its items is a menu; their items send their messages to the window.
 // Used on its window's thread.
 #pragma once
 

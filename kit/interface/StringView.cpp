@@ -20,7 +20,8 @@ void BStringView::SetText(const char* text) {
 }
 
 void BStringView::CreatePeer(const kit::qt::ViewSpec& description) {
-    kit::qt::CreateLabel(Peer(), description, fText, HighColor());
+    kit::qt::CreateLabel(Peer(), description, fText,
+                         HighColorSet() ? std::optional(HighColor()) : std::nullopt);
 }
 
 void BStringView::HighColorChanged() {

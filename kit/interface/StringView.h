@@ -1,5 +1,6 @@
-// BStringView: one line of static text in the view's high colour, without a background of its
-// own; mouse presses pass through to the view under it. Used on its window's thread.
+// BStringView: one line of static text, without a background of its own, in the palette's text
+// colour until a high colour is set; mouse presses pass through to the view under it. Used on its
+// window's thread.
 #pragma once
 
 #include <string>

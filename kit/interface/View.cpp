@@ -9,8 +9,12 @@ namespace {
 constexpr rgb_color kViewColor{255, 255, 255, 255};
 }
 
-BView::BView(BRect frame, const char* name, uint32 /*resizingMode*/, uint32 flags)
-    : BHandler(name), fFrame(frame), fFlags(flags), fPeer(kit::qt::NewPeerId()) {}
+BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
+    : BHandler(name),
+      fFrame(frame),
+      fResizingMode(resizingMode),
+      fFlags(flags),
+      fPeer(kit::qt::NewPeerId()) {}
 
 BView::~BView() {
     fChildren.Clear();
@@ -21,6 +25,7 @@ BView::~BView() {
 void BView::AttachedToWindow() {}
 void BView::Draw(BRect) {}
 void BView::MouseDown(BPoint) {}
+void BView::FrameResized(float, float) {}
 
 bool BView::CallerMayChange() const {
     return fWindow == nullptr || fWindow->CallerMayChange();
@@ -71,12 +76,30 @@ void BView::AttachTo(BWindow* window, kit::qt::PeerId parentPeer) {
         fCanvas = std::make_unique<kit::qt::Canvas>(Bounds().IntegerWidth() + 1,
                                                     Bounds().IntegerHeight() + 1);
     }
-    CreatePeer({parentPeer, fFrame, Name()});
+    CreatePeer({parentPeer, fFrame, Name(), fResizingMode});
     for (const std::unique_ptr<BView>& child : fChildren)
         child->AttachTo(window, fPeer);
     if (fCanvas)
         Invalidate();
     AttachedToWindow();
+}
+
+void BView::Resized(BMessage* message) {
+    int32 width = 0, height = 0, perMille = 0;
+    if (message->FindInt32("width", &width) != B_OK ||
+        message->FindInt32("height", &height) != B_OK ||
+        message->FindInt32("scale", &perMille) != B_OK || width < 1 || height < 1 || perMille < 1)
+        return;
+    const float scale = static_cast<float>(perMille) / 1000;
+    fFrame.right = fFrame.left + static_cast<float>(width) - 1;
+    fFrame.bottom = fFrame.top + static_cast<float>(height) - 1;
+    if (fCanvas) {
+        // The peer made a white image of that size and waits for the whole drawing (a redraw
+        // already queued draws the new canvas).
+        fCanvas = std::make_unique<kit::qt::Canvas>(width, height, scale);
+        Invalidate();
+    }
+    FrameResized(static_cast<float>(width), static_cast<float>(height));
 }
 
 void BView::Invalidate() {
@@ -108,9 +131,10 @@ void BView::PublishDrawing() {
 
 void BView::SetHighColor(rgb_color color) {
     KIT_CHECK(CallerMayChange());
-    if (color == fHighColor)
+    if (color == fHighColor && fHighColorSet)
         return;
     fHighColor = color;
+    fHighColorSet = true;
     HighColorChanged();
 }
 

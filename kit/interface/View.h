@@ -4,8 +4,13 @@
 // that, on the thread that builds it.
 //
 // Drawing: a view with B_WILL_DRAW paints, once in a window, into a backing image the size of its
-// bounds; after each message the window handles, the part of each image that changed is shown.
-// Invalidate queues one redraw (several coalesce) that clears the image to white and calls Draw.
+// bounds, at the device's resolution; after each message the window handles, the part of each
+// image that changed is shown. Invalidate queues one redraw (several coalesce) that clears the
+// image to white and calls Draw.
+//
+// Size: the frame is the view's place as built. On screen the style may give a view more room,
+// and the view follows its window's edges as its resizing mode says (B_FOLLOW_*); a drawing view
+// is told its new size (FrameResized, then a redraw), its bounds change with it.
 #pragma once
 
 #include <memory>
@@ -45,6 +50,9 @@ public:
     virtual void Draw(BRect updateRect);
     virtual void MouseDown(BPoint where);
     virtual void MakeFocus(bool focus = true);
+    // The view's size on screen has changed to width x height (its bounds' new right and bottom
+    // are one less); it is redrawn after this.
+    virtual void FrameResized(float width, float height);
 
     void AddChild(BView* child);
     BView* FindView(const char* name) const;
@@ -53,6 +61,7 @@ public:
     BRect Frame() const { return fFrame; }
     BRect Bounds() const { return fFrame.OffsetToCopy(B_ORIGIN); }
     uint32 Flags() const { return fFlags; }
+    uint32 ResizingMode() const { return fResizingMode; }
 
     void Invalidate();
     void Invalidate(BRect rect);
@@ -69,8 +78,9 @@ protected:
     bool CallerMayChange() const;
     // Makes the view's peer widget; the default shows the backing image.
     virtual void CreatePeer(const kit::qt::ViewSpec& description);
-    // Called when the high colour has become a different one.
+    // Called when the high colour has become a different one, or was set for the first time.
     virtual void HighColorChanged() {}
+    bool HighColorSet() const { return fHighColorSet; }
     // False for views whose peer draws them (text, controls, menus).
     virtual bool UsesBackingImage() const { return true; }
     kit::qt::PeerId Peer() const { return fPeer; }
@@ -82,13 +92,18 @@ private:
     friend class BScrollView;
 
     void AttachTo(BWindow* window, kit::qt::PeerId parentPeer);
+    // The peer reported the view's size and device pixel ratio on screen.
+    void Resized(BMessage* message);
     void Redraw();
     void PublishDrawing();
 
     BRect fFrame;
+    const uint32 fResizingMode;
     const uint32 fFlags;
     const kit::qt::PeerId fPeer;
     rgb_color fHighColor{0, 0, 0, 255};
+    // Until then a string view shows the palette's text colour.
+    bool fHighColorSet = false;
     float fPenSize = 1;
     std::unique_ptr<kit::qt::Canvas> fCanvas;  // made in the window when the view draws
     bool fRedrawQueued = false;

@@ -53,6 +53,10 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* target) {
         view->Redraw();
         return;
     }
+    if (view != nullptr && message->what == kit::qt::kViewResized) {
+        view->Resized(message);
+        return;
+    }
     if (view != nullptr && message->what == B_MOUSE_DOWN) {
         BPoint where;
         if (message->FindPoint("where", &where) == B_OK)

@@ -11,11 +11,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "kit/application/AppDefs.h"
 #include "kit/application/Messenger.h"
 #include "kit/interface/GraphicsDefs.h"
 #include "kit/interface/Rect.h"
@@ -115,15 +117,28 @@ void ShowWindow(PeerId id);
 void DestroyPeer(PeerId id);
 
 // --- Views ---
+// Geometry on the GUI thread: a view's frame is its place at the reference font. A view that Qt
+// draws (menu bar, label, button, text control) gets at least its size hint from the style and
+// font; what it needs beyond its frame pushes the views that lie beyond it (right of it, below
+// it) further and makes its window larger by as much. From that size on, the views follow the
+// window's edges as their resizing modes say (B_FOLLOW_*). A window that may not be resized keeps
+// that size; one that may, keeps it as its least.
 struct ViewSpec {
     PeerId parent;  // a window or a view
     BRect frame;    // in the parent's coordinates
     std::string name;
+    uint32 resizingMode;
 };
-// A drawn view: shows the images the view publishes and sends B_MOUSE_DOWN to target.
+// A drawn view: shows the images the view publishes and sends B_MOUSE_DOWN to target. When the
+// view's size on screen or its device pixel ratio differs from its canvas's, the peer sends
+// target kViewResized with them ("width", "height": int32; "scale": int32, device pixels per
+// thousand view pixels).
 void CreateCanvasView(PeerId id, ViewSpec description, BMessenger target);
-// Static text without background; mouse presses pass through to what lies under it.
-void CreateLabel(PeerId id, ViewSpec description, std::string text, rgb_color color);
+constexpr uint32 kViewResized = FourLetterCode("_VSZ");
+// Static text without background; mouse presses pass through to what lies under it. Without a
+// colour of its own it is drawn in the palette's text colour; a colour of its own is lightened
+// on a dark palette, so that it reads there too.
+void CreateLabel(PeerId id, ViewSpec description, std::string text, std::optional<rgb_color> color);
 void SetLabelText(PeerId id, std::string text);
 void SetLabelColor(PeerId id, rgb_color color);
 // A labelled one-line entry; Enter sends invoke to window.
@@ -214,13 +229,15 @@ void ShowOpenPanel(PeerId id, std::string title, BMessage message, BMessenger ta
 
 // --- Drawing ---
 // A view's backing image, painted from the window's thread (aliased; an rgb_color's alpha is
-// ignored). One painter serves a pass, from its first stroke until the pass is published; what
-// the strokes touched (pen width included) is kept as one rectangle, and only that piece of the
-// image goes to the peer, which paints it into its own full image at its place. Used by one
-// thread at a time.
+// ignored), in device pixels. One painter serves a pass, from its first stroke until the pass is
+// published; what the strokes touched (pen width included) is kept as one rectangle, and only that
+// piece of the image goes to the peer, which paints it into its own full image at its place. Used
+// by one thread at a time.
 class Canvas {
 public:
-    Canvas(int width, int height);
+    // A canvas of width x height view pixels, drawn at scale device pixels each: its strokes and
+    // pieces are at the device's resolution.
+    Canvas(int width, int height, float scale = 1);
     ~Canvas();
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;

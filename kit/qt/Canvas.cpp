@@ -42,18 +42,22 @@ struct Canvas::Image {
 
     // Adds the bounds of a stroke around shape: half the pen reaches past the shape's outline (a
     // square cap past an end point as far), and one pixel more covers the rounding to pixels.
+    // The shape is in view pixels, the bounds in the image's device pixels.
     void Touch(QRectF shape, float penSize) {
         const qreal margin = std::max(penSize, 1.0f) / 2 + 1;
-        const QRect touched = shape.normalized()
-                                  .adjusted(-margin, -margin, margin, margin)
+        const qreal scale = image.devicePixelRatio();
+        const QRectF grown = shape.normalized().adjusted(-margin, -margin, margin, margin);
+        const QRect touched = QRectF(grown.topLeft() * scale, grown.size() * scale)
                                   .toAlignedRect()
                                   .intersected(image.rect());
         dirty = dirty.united(touched);
     }
 };
 
-Canvas::Canvas(int width, int height) : fImage(std::make_unique<Image>()) {
-    fImage->image = QImage(width, height, QImage::Format_RGB32);
+Canvas::Canvas(int width, int height, float scale) : fImage(std::make_unique<Image>()) {
+    fImage->image = QImage(qRound(width * scale), qRound(height * scale), QImage::Format_RGB32);
+    // The painter then takes view coordinates and draws at the device's resolution.
+    fImage->image.setDevicePixelRatio(scale);
     // The peer starts as white as this.
     fImage->image.fill(Qt::white);
 }

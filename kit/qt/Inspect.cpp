@@ -1,7 +1,9 @@
 #include "kit/qt/Inspect.h"
 
+#include <qpa/qplatformbackingstore.h>
 #include <qpa/qwindowsysteminterface.h>
 #include <QApplication>
+#include <QBackingStore>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,9 +11,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTextDocument>
 #include <QTimer>
 
+#include "kit/qt/Layout.h"
 #include "kit/qt/Peers.h"
 #include "kit/qt/Registry.h"
 
@@ -48,6 +54,10 @@ ViewInfo Describe(QWidget* widget, QWidget* window) {
     QPoint origin = widget->mapTo(window, QPoint(0, 0));
     info.frame = BRect(origin.x(), origin.y(), origin.x() + widget->width() - 1,
                        origin.y() + widget->height() - 1);
+    if (const QSize hint = StyleHint(widget); hint.isValid()) {
+        info.hintWidth = hint.width();
+        info.hintHeight = hint.height();
+    }
     QWidget* focus = window->focusWidget();
     info.focused = focus != nullptr && (focus == widget || widget->isAncestorOf(focus));
     if (qobject_cast<CanvasPeer*>(widget)) {
@@ -110,6 +120,28 @@ void ProcessEvents() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+bool SetLook(const std::string& style, int pointSize, bool dark) {
+    QStyle* made = QStyleFactory::create(QString::fromStdString(style));
+    if (made == nullptr)
+        return false;
+    QApplication::setStyle(made);
+    QFont font = QApplication::font();
+    font.setPointSize(pointSize);
+    QApplication::setFont(font);
+    QPalette palette = made->standardPalette();
+    if (dark) {
+        for (auto [role, color] : {std::pair{QPalette::Window, QColor(0x30, 0x30, 0x30)},
+                                   {QPalette::WindowText, QColor(0xee, 0xee, 0xee)},
+                                   {QPalette::Base, QColor(0x20, 0x20, 0x20)},
+                                   {QPalette::Text, QColor(0xee, 0xee, 0xee)},
+                                   {QPalette::Button, QColor(0x38, 0x38, 0x38)},
+                                   {QPalette::ButtonText, QColor(0xee, 0xee, 0xee)}})
+            palette.setColor(role, color);
+    }
+    QApplication::setPalette(palette);
+    return true;
+}
+
 const ViewInfo* WindowInfo::View(const std::string& name) const {
     for (const ViewInfo& view : views) {
         if (view.name == name)
@@ -131,7 +163,13 @@ std::vector<WindowInfo> Windows() {
                         top->windowModality() == Qt::ApplicationModal,
                         bool((top->windowFlags() & Qt::Tool) == Qt::Tool),
                         {},
-                        {}};
+                        {},
+                        {},
+                        top->devicePixelRatioF()};
+        if (QScreen* screen = top->screen()) {
+            const QRect area = screen->availableGeometry();
+            info.screen = BRect(area.left(), area.top(), area.right(), area.bottom());
+        }
         for (QWidget* child : top->findChildren<QWidget*>()) {
             if (child->objectName().isEmpty() || child->parent() == nullptr)
                 continue;
@@ -142,7 +180,9 @@ std::vector<WindowInfo> Windows() {
         }
         if (auto* bar = top->findChild<QMenuBar*>()) {
             for (QAction* menuAction : bar->actions()) {
-                info.menus.push_back({Std(menuAction->text()), MenuItems(menuAction->menu())});
+                const QRect place = bar->actionGeometry(menuAction);
+                info.menus.push_back({Std(menuAction->text()), MenuItems(menuAction->menu()),
+                                      !place.isEmpty() && bar->rect().contains(place)});
             }
         }
         windows.push_back(std::move(info));
@@ -275,6 +315,33 @@ bool Close(const std::string& window, size_t nth) {
     QWindowSystemInterface::handleCloseEvent(top->windowHandle());
     QWindowSystemInterface::flushWindowSystemEvents();
     return true;
+}
+
+bool Resize(const std::string& window, int width, int height) {
+    QWidget* top = FindWindowWidget(window);
+    if (top == nullptr)
+        return false;
+    top->resize(width, height);
+    return true;
+}
+
+std::optional<rgb_color> ScreenPixel(const std::string& window, int x, int y) {
+    QWidget* top = FindWindowWidget(window);
+    QBackingStore* store = top != nullptr ? top->backingStore() : nullptr;
+    if (store == nullptr || store->handle() == nullptr)
+        return std::nullopt;
+    const QImage shown = store->handle()->toImage();
+    if (!shown.valid(x, y))
+        return std::nullopt;
+    return ToRgb(shown.pixelColor(x, y));
+}
+
+std::optional<ImageSize> CanvasImage(const std::string& window, const std::string& view) {
+    auto* canvas = qobject_cast<CanvasPeer*>(FindView(window, view));
+    if (canvas == nullptr)
+        return std::nullopt;
+    const QImage& image = canvas->Image();
+    return ImageSize{image.width(), image.height(), image.devicePixelRatio()};
 }
 
 std::optional<rgb_color> Pixel(const std::string& window, const std::string& view, int x, int y) {

@@ -15,6 +15,10 @@ namespace kit::qt::inspect {
 // Runs the GUI thread's pending events, waiting up to a few milliseconds for one.
 void ProcessEvents();
 
+// The look of the windows made from now on, as a desktop would set it: a Qt style by name, the
+// application font's point size, and a light or dark palette. False when there is no such style.
+bool SetLook(const std::string& style, int pointSize, bool dark);
+
 struct MenuItemInfo {
     std::string label;  // empty for a separator
     std::string shortcut;
@@ -26,6 +30,7 @@ struct MenuItemInfo {
 struct MenuInfo {
     std::string title;
     std::vector<MenuItemInfo> items;
+    bool shown;  // the title shows whole in the bar, not behind its overflow button
 };
 struct ViewInfo {
     std::string name;
@@ -36,6 +41,10 @@ struct ViewInfo {
     bool editable;
     bool focused;  // the window's focus widget
     BRect frame;   // in window coordinates
+    // The size the style and font ask for (menu bars, labels, buttons, text controls); 0 x 0 for
+    // views that scroll or scale what they show.
+    int hintWidth = 0;
+    int hintHeight = 0;
 };
 struct WindowInfo {
     std::string title;
@@ -46,6 +55,8 @@ struct WindowInfo {
     bool floating;
     std::vector<MenuInfo> menus;
     std::vector<ViewInfo> views;
+    BRect screen;  // the available area of the window's screen
+    double scale;  // device pixels per pixel on that screen
     const ViewInfo* View(const std::string& name) const;
 };
 // The kit windows on screen, in the order they were made.
@@ -74,10 +85,22 @@ bool PressButton(const std::string& window, const std::string& view);
 bool Type(const std::string& window, const std::string& view, const std::string& text);
 // The close box of the nth window of that title, in the order Windows lists them.
 bool Close(const std::string& window, size_t nth = 0);
-// A pixel of a drawn view as it is shown.
+// Sets the size of a window's content, as the user's dragging or the window manager would.
+bool Resize(const std::string& window, int width, int height);
+// A pixel of a drawn view as it is shown, in the device pixels of its image.
 std::optional<rgb_color> Pixel(const std::string& window, const std::string& view, int x, int y);
+// A pixel of a window's content as last painted on screen (its backing store), at a point of the
+// window in device pixels.
+std::optional<rgb_color> ScreenPixel(const std::string& window, int x, int y);
 // Every pixel of a drawn view as it is shown, row by row; empty when there is no such view.
 std::vector<rgb_color> Pixels(const std::string& window, const std::string& view);
+// The size in device pixels of the image a drawn view shows, and device pixels per view pixel.
+struct ImageSize {
+    int width;
+    int height;
+    double scale;
+};
+std::optional<ImageSize> CanvasImage(const std::string& window, const std::string& view);
 // What a drawn view's window thread has sent the GUI thread so far: the pieces of image and the
 // bytes of their pixels.
 struct Traffic {

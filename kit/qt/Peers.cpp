@@ -1,6 +1,7 @@
 // The peer widgets of windows, views, controls and menus.
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,11 +11,15 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTextCursor>
+#include <algorithm>
 #include <cstring>
 
 #include "kit/application/AppDefs.h"
 #include "kit/interface/InterfaceDefs.h"
+#include "kit/qt/Layout.h"
 #include "kit/qt/Peers.h"
 #include "kit/qt/Registry.h"
 
@@ -36,12 +41,46 @@ QWidget* ParentWidget(PeerId parent) {
     return FindPeer<QWidget>(parent);
 }
 
+// The layout that places parent's child views; a view's is made with its first child.
+FrameLayout* ChildLayout(QWidget* parent) {
+    if (auto* layout = dynamic_cast<FrameLayout*>(parent->layout()))
+        return layout;
+    return new FrameLayout(parent, parent->size());
+}
+
 template <typename Widget>
 void Place(Widget* widget, PeerId id, const ViewSpec& description) {
     widget->setObjectName(QString::fromStdString(description.name));
     widget->setGeometry(ToQRect(description.frame));
+    ChildLayout(widget->parentWidget())
+        ->AddView(widget, ToQRect(description.frame), description.resizingMode);
     RegisterPeer(id, widget);
     widget->show();
+}
+
+// Whether a palette is dark: a label's own colour is lightened on it so that it reads there, its
+// hue kept (the clock stays red or blue).
+bool IsDark(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128;
+}
+
+// Moves a window that would show partly off its screen onto it, title bar included.
+void KeepOnScreen(QWidget* window) {
+    QScreen* screen = QGuiApplication::screenAt(window->geometry().center());
+    if (screen == nullptr)
+        screen = window->screen();
+    if (screen == nullptr)
+        return;
+    const QRect available = screen->availableGeometry();
+    const int title = window->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    QRect frame = window->geometry().adjusted(0, -title, 0, 0);
+    if (available.contains(frame))
+        return;
+    frame.moveLeft(std::clamp(frame.left(), available.left(),
+                              std::max(available.left(), available.right() + 1 - frame.width())));
+    frame.moveTop(std::clamp(frame.top(), available.top(),
+                             std::max(available.top(), available.bottom() + 1 - frame.height())));
+    window->setGeometry(frame.adjusted(0, title, 0, 0));
 }
 
 }  // namespace
@@ -56,8 +95,10 @@ WindowPeer::WindowPeer(const WindowSpec& description) : fMessenger(description.w
     setWindowFlags(flags);
     setWindowTitle(QString::fromStdString(description.title));
     setGeometry(ToQRect(description.frame));
-    if (description.flags & B_NOT_RESIZABLE)
-        setFixedSize(size());
+    // The views' frames are the window's design; the style may ask for more (FrameLayout).
+    auto* layout = new FrameLayout(this, size());
+    layout->setSizeConstraint((description.flags & B_NOT_RESIZABLE) ? QLayout::SetFixedSize
+                                                                    : QLayout::SetMinimumSize);
     setProperty(kWindowProperty, true);
     setAutoFillBackground(true);
 }
@@ -73,14 +114,41 @@ void WindowPeer::closeEvent(QCloseEvent* event) {
 }
 
 CanvasPeer::CanvasPeer(QWidget* parent, QSize size, BMessenger target)
-    : QWidget(parent), fTarget(std::move(target)), fImage(size, QImage::Format_RGB32) {
+    : QWidget(parent), fTarget(std::move(target)), fKitSize(size) {
+    NewImage();
+}
+
+void CanvasPeer::NewImage() {
+    fImage = QImage(fKitSize * fKitScale, QImage::Format_RGB32);
+    fImage.setDevicePixelRatio(fKitScale);
     // As white as the view's own image starts.
     fImage.fill(Qt::white);
 }
 
+void CanvasPeer::CheckSize() {
+    const qreal scale = devicePixelRatioF();
+    if (size() == fKitSize && scale == fKitScale)
+        return;
+    // The view draws anew at this size and scale; until it has, the view shows white.
+    fKitSize = size();
+    fKitScale = scale;
+    NewImage();
+    BMessage resized(kViewResized);
+    resized.AddInt32("width", fKitSize.width());
+    resized.AddInt32("height", fKitSize.height());
+    resized.AddInt32("scale", qRound(fKitScale * 1000));
+    fTarget.SendMessage(&resized);
+}
+
+void CanvasPeer::resizeEvent(QResizeEvent*) {
+    CheckSize();
+}
+
 void CanvasPeer::Paint(QPoint at, const QImage& piece) {
     const QRect place(at, piece.size());
-    if (!fImage.rect().contains(place) || piece.format() != fImage.format())
+    // A piece drawn before the view learnt its new scale does not belong in this image.
+    if (!fImage.rect().contains(place) || piece.format() != fImage.format() ||
+        piece.devicePixelRatio() != fImage.devicePixelRatio())
         return;
     // Row by row: a painter would cost more than the copy.
     const int pixelBytes = fImage.depth() / 8;
@@ -90,13 +158,20 @@ void CanvasPeer::Paint(QPoint at, const QImage& piece) {
     }
     ++fPieces;
     fBytes += piece.sizeInBytes();
-    update(place);
+    // The piece is in device pixels, the repaint in the widget's.
+    const qreal scale = fImage.devicePixelRatio();
+    update(QRectF(QPointF(place.topLeft()) / scale, QSizeF(place.size()) / scale).toAlignedRect());
     emit PiecePainted();
 }
 
 void CanvasPeer::paintEvent(QPaintEvent* event) {
+    // A move to a screen of another scale shows first as a paint.
+    CheckSize();
     QPainter painter(this);
-    painter.drawImage(event->rect().topLeft(), fImage, event->rect());
+    const QRect area = event->rect();
+    const qreal scale = fImage.devicePixelRatio();
+    painter.drawImage(QRectF(area), fImage,
+                      QRectF(QPointF(area.topLeft()) * scale, QSizeF(area.size()) * scale));
 }
 
 void CanvasPeer::mousePressEvent(QMouseEvent* event) {
@@ -131,6 +206,10 @@ void SetWindowModal(PeerId id, bool modal) {
 void ShowWindow(PeerId id) {
     Post([id] {
         if (auto* window = FindPeer<WindowPeer>(id)) {
+            // The size the style asks for first, then a place where all of it shows.
+            window->layout()->activate();
+            window->resize(window->size().expandedTo(window->layout()->minimumSize()));
+            KeepOnScreen(window);
             window->show();
             window->activateWindow();
             GiveWindowsTheProgramIcon();
@@ -146,13 +225,29 @@ void CreateCanvasView(PeerId id, ViewSpec description, BMessenger target) {
     });
 }
 
-LabelPeer::LabelPeer(QWidget* parent, const std::string& text, rgb_color color)
-    : QWidget(parent), fText(QString::fromStdString(text)), fColor(ToQColor(color)) {
+LabelPeer::LabelPeer(QWidget* parent, const std::string& text, std::optional<rgb_color> color)
+    : QWidget(parent), fText(QString::fromStdString(text)) {
+    if (color)
+        fColor = ToQColor(*color);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
+QColor LabelPeer::Color() const {
+    if (!fColor)
+        return palette().color(QPalette::WindowText);
+    return IsDark(palette()) ? fColor->lighter(160) : *fColor;
+}
+
+QSize LabelPeer::sizeHint() const {
+    return QSize(fontMetrics().horizontalAdvance(fText), fontMetrics().height());
+}
+
 void LabelPeer::SetText(const std::string& text) {
-    fText = QString::fromStdString(text);
+    const QString next = QString::fromStdString(text);
+    // The clock's seconds are as wide as the last ones: no layout for them.
+    if (fontMetrics().horizontalAdvance(next) != fontMetrics().horizontalAdvance(fText))
+        updateGeometry();
+    fText = next;
     update();
     emit Changed();
 }
@@ -165,11 +260,12 @@ void LabelPeer::SetColor(rgb_color color) {
 
 void LabelPeer::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setPen(fColor);
+    painter.setPen(Color());
     painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, fText);
 }
 
-void CreateLabel(PeerId id, ViewSpec description, std::string text, rgb_color color) {
+void CreateLabel(PeerId id, ViewSpec description, std::string text,
+                 std::optional<rgb_color> color) {
     Post([id, description = std::move(description), text = std::move(text), color] {
         if (QWidget* parent = ParentWidget(description.parent))
             Place(new LabelPeer(parent, text, color), id, description);
@@ -314,6 +410,8 @@ void SetVerticalScrollBar(PeerId id, BRect frame) {
             return;
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         edit->setGeometry(ToQRect(frame));
+        if (auto* layout = dynamic_cast<FrameLayout*>(edit->parentWidget()->layout()))
+            layout->SetFrame(edit, ToQRect(frame));
     });
 }
 

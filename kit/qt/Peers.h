@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QWidget>
+#include <optional>
 
 #include "kit/qt/Bridge.h"
 
@@ -27,8 +28,9 @@ private:
     const BMessenger fMessenger;
 };
 
-// A drawn view: keeps a full image of what its view drew, into which it paints each piece the
-// view publishes, and repaints only that piece; sends mouse presses to the view.
+// A drawn view: keeps a full image of what its view drew, in device pixels, into which it paints
+// each piece the view publishes, and repaints only that piece; sends mouse presses to the view,
+// and its size and device pixel ratio whenever they differ from its view's canvas.
 class CanvasPeer : public QWidget {
     Q_OBJECT
 public:
@@ -46,9 +48,18 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Tells the view when its size or scale on screen is not its canvas's any more.
+    void CheckSize();
+    // A white image of the canvas's size and scale.
+    void NewImage();
+
     const BMessenger fTarget;
+    // The size and scale the view's canvas has, or will have once the view has the last report.
+    QSize fKitSize;
+    qreal fKitScale = 1;
     QImage fImage;
     int64 fPieces = 0;
     int64 fBytes = 0;
@@ -56,15 +67,18 @@ private:
 
 // A string view: one line of text in its colour, without a background of its own; mouse presses
 // pass through to what lies under it. A new text only repaints it (a QLabel would also lay itself
-// out again and post events about it, every second the move clock ticks).
+// out again and post events about it, every second the move clock ticks); only a text of another
+// width asks for a new layout. Without a colour of its own it takes the palette's text colour.
 class LabelPeer : public QWidget {
     Q_OBJECT
 public:
-    LabelPeer(QWidget* parent, const std::string& text, rgb_color color);
+    LabelPeer(QWidget* parent, const std::string& text, std::optional<rgb_color> color);
     void SetText(const std::string& text);
     void SetColor(rgb_color color);
     const QString& Text() const { return fText; }
-    const QColor& Color() const { return fColor; }
+    // The colour the text is drawn in.
+    QColor Color() const;
+    QSize sizeHint() const override;
 
 signals:
     // The text or its colour changed (and will be on screen with the next paint).
@@ -75,7 +89,7 @@ protected:
 
 private:
     QString fText;
-    QColor fColor;
+    std::optional<QColor> fColor;
 };
 
 // A text control: a label left of the divider and a line entry.

@@ -93,6 +93,16 @@ bool Play(int column, int row, char mark) {
            WaitUntil([=] { return At(column, row, mark) && ClockIs(mark == 'X' ? kBlue : kRed); });
 }
 
+// A line in color through the centres of the five cells from (column, row) to the right.
+bool FiveMarked(int column, int row, rgb_color color) {
+    const int x = column * 20 - 20, y = row * 20 - 10;
+    for (int along = 5; along <= 95; ++along) {
+        if (!PixelIs(x + along, y, color))
+            return false;
+    }
+    return true;
+}
+
 // Waits for the one alert, X's win, and presses its OK.
 bool XWins() {
     return WaitUntil([] {
@@ -203,7 +213,7 @@ TEST_F(GameViewTest, LocalClicksAlternateAndDrawMarksOnTheGrid) {
     ASSERT_TRUE(Click(3, 4) && Play(6, 6, 'X'));
     EXPECT_TRUE(At(3, 4, 'X') && At(4, 4, 'O'));
 
-    // The last row lies under the status texts, which let the press through to the board.
+    // The last row, just above the status row.
     ASSERT_TRUE(inspect::Click(windowTitle, BPoint(50, 315)));
     ASSERT_TRUE(WaitUntil([] { return At(3, 15, 'O') && ClockIs(kRed); }));
 }
@@ -212,10 +222,16 @@ TEST_F(GameViewTest, FiveInARowIsAnnouncedAndTheLoserStartsTheNextGame) {
     for (int column = 1; column <= 4; ++column)
         ASSERT_TRUE(Play(column, 1, 'X') && Play(column, 2, 'O'));
     EXPECT_TRUE(inspect::Alerts().empty());
-    // The winning mark, last of the run in the order the board is read, shows behind the alert.
+    // The winning mark, last of the run in the order the board is read, shows behind the alert,
+    // and a line in X's colour runs through the five.
     ASSERT_TRUE(Click(5, 1) && WaitUntil([] { return inspect::Alerts().size() == 1; }));
-    for (int column = 1; column <= 5; ++column)
-        EXPECT_TRUE(At(column, 1, 'X') && At(column, 2, column < 5 ? 'O' : ' ')) << column;
+    for (int column = 1; column <= 5; ++column) {
+        const int x = column * 20 - 20;
+        EXPECT_TRUE(PixelIs(x + 5, 5, kRed) && PixelIs(x + 14, 14, kRed) &&
+                    At(column, 2, column < 5 ? 'O' : ' '))
+            << column;
+    }
+    EXPECT_TRUE(FiveMarked(1, 1, kRed));
     ASSERT_TRUE(XWins());
     ASSERT_TRUE(WaitUntil([] {
         return View("x connect").text == "X: 1" && ClockIs(kBlue) && At(1, 1, ' ') &&
@@ -309,7 +325,10 @@ TEST_F(GameViewTest, RawPeerAndServerTakeTurns) {
     ASSERT_TRUE(ownMove(7, 6));
     for (int column = 1; column <= 4; ++column)
         ASSERT_TRUE(peerMove(column, 14) && ownMove(column, 12));
-    ASSERT_TRUE(peer.Send("PUT 5 14\n") && XWins());
+    // The peer's five are marked on this side too.
+    ASSERT_TRUE(peer.Send("PUT 5 14\n") && WaitUntil([] { return !inspect::Alerts().empty(); }));
+    EXPECT_TRUE(FiveMarked(1, 14, kRed));
+    ASSERT_TRUE(XWins());
     ASSERT_TRUE(WaitUntil([] {
         return View("x connect").text == "X: 1" && ClockIs(kBlue) && At(8, 3, ' ') &&
                At(5, 14, ' ');
@@ -412,7 +431,8 @@ TEST_F(GameViewTest, TheLoserOpensTheNextGameAgainstTheComputer) {
     ASSERT_TRUE(WaitUntil([] {
         return inspect::Alerts().size() == 1 && inspect::Alerts()[0].text == "Player O won!";
     }));
-    EXPECT_TRUE(At(5, 3, 'O'));
+    // The computer's ring on (5, 3), and a line in O's colour through the five.
+    EXPECT_TRUE(PixelIs(90, 42, kBlue) && FiveMarked(1, 3, kBlue));
     ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
     ASSERT_TRUE(WaitUntil([] { return View("o connect").text == "O: 1" && Count(' ') == 225; }));
     // X lost and opens: the computer waits for the user.
@@ -670,3 +690,39 @@ TEST_F(EngineGameTest, QuittingWhileAnEngineThinksWaitsForNoEngine) {
 }
 
 }  // namespace
+
+// The window grows: the board stays square and centred between the menu bar and the status row,
+// its cells as wide as whole pixels allow, and is drawn at the device's resolution; the status
+// row follows the window's bottom right corner. Run at QT_SCALE_FACTOR=2 as well.
+TEST_F(GameViewTest, TheBoardFollowsTheWindowSquareCentredAtTheDevicesResolution) {
+    const inspect::WindowInfo start = inspect::FindWindow(windowTitle).value();
+    EXPECT_TRUE(start.resizable && start.zoomable);
+    EXPECT_TRUE(start.frame.left >= start.screen.left && start.frame.top >= start.screen.top &&
+                start.frame.right <= start.screen.right)
+        << "opens on its screen";
+    ASSERT_TRUE(inspect::Resize(windowTitle, 501, 441));
+    // 501 x 401 pixels for the board: cells of 26, the board's corner at (55, 5).
+    const double scale = start.scale;
+    auto pixelIs = [&](double x, double y, rgb_color color) {
+        return inspect::Pixel(windowTitle, "gamruta", int(x * scale), int(y * scale)) == color;
+    };
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto image = inspect::CanvasImage(windowTitle, "gamruta");
+        return image && image->scale == scale && image->width == int(501 * scale) &&
+               image->height == int(401 * scale) && pixelIs(55, 100, kBlack) &&
+               pixelIs(445, 100, kBlack);
+    })) << "redrawn at its new size, a device pixel for each pixel of the screen";
+    EXPECT_EQ(View("o connect").frame, BRect(460, 421, 495, 440));
+
+    const double x0 = 55 + 7 * 26, y0 = 5 + 7 * 26;
+    ASSERT_TRUE(inspect::Click(windowTitle, BPoint(x0 + 13, 20 + y0 + 13)));
+    ASSERT_TRUE(WaitUntil([&] { return pixelIs(x0 + 13, y0 + 13, kRed); })) << "X on (8, 8)";
+    EXPECT_TRUE(WaitUntil([&] {
+        return inspect::ScreenPixel(windowTitle, int((x0 + 13) * scale), int((20 + y0 + 13) * scale)) ==
+               kRed;
+    })) << "and on screen";
+    EXPECT_TRUE(pixelIs(x0 + 4, y0 + 4, kRed) && pixelIs(x0 + 22, y0 + 22, kRed));
+    EXPECT_TRUE(pixelIs(x0 + 13, y0 + 4, kWhite) && pixelIs(x0 + 4, y0 + 13, kWhite));
+    EXPECT_TRUE(pixelIs(x0, y0 + 13, kBlack) && pixelIs(x0 + 13, y0 + 26, kBlack));
+    EXPECT_TRUE(pixelIs(50, 100, kWhite) && pixelIs(450, 100, kWhite)) << "beside the board";
+}
