@@ -273,7 +273,7 @@ void MainWindow::MessageReceived(BMessage* message) {
             // The engine's latest message, until it leaves the game.
             const char* text = nullptr;
             if (message->FindString(FIELD_MSG, &text) == B_OK)
-                statusView->SetText(*text != '\0' ? text : linkStatus.c_str());
+                statusView->SetText(*text != '\0' ? text : linkStatus.c_str(), *text != '\0');
             break;
         }
         case MSG_COMPUTER_LEVEL: {

@@ -8,7 +8,7 @@ BStringView::BStringView(BRect frame, const char* name, const char* text, uint32
                          uint32 flags)
     : BView(frame, name, resizingMode, flags), fText(text ? text : "") {}
 
-void BStringView::SetText(const char* text) {
+void BStringView::SetText(const char* text, bool fitToRoom) {
     KIT_CHECK(CallerMayChange());
     const std::string_view wanted = text ? text : "";
     // The same text again changes nothing on screen: the GUI thread is not woken for it.
@@ -16,7 +16,7 @@ void BStringView::SetText(const char* text) {
         return;
     fText = wanted;
     if (Window() != nullptr)
-        kit::qt::SetLabelText(Peer(), fText);
+        kit::qt::SetLabelText(Peer(), fText, fitToRoom);
 }
 
 void BStringView::CreatePeer(const kit::qt::ViewSpec& description) {

@@ -12,7 +12,10 @@ public:
     BStringView(BRect frame, const char* name, const char* text,
                 uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP, uint32 flags = B_WILL_DRAW);
 
-    void SetText(const char* text);
+    // With fitToRoom the text asks for no more room than the text before it had: it is cut with
+    // an ellipsis to the width the view has, and its tooltip shows it whole. For text that comes
+    // from elsewhere, such as an engine's messages, which must not widen the window.
+    void SetText(const char* text, bool fitToRoom = false);
     const char* Text() const { return fText.c_str(); }
 
 protected:

@@ -139,7 +139,8 @@ constexpr uint32 kViewResized = FourLetterCode("_VSZ");
 // colour of its own it is drawn in the palette's text colour; a colour of its own is lightened
 // on a dark palette, so that it reads there too.
 void CreateLabel(PeerId id, ViewSpec description, std::string text, std::optional<rgb_color> color);
-void SetLabelText(PeerId id, std::string text);
+// With fitToRoom the label keeps the size hint of its text before and shows this one cut to fit.
+void SetLabelText(PeerId id, std::string text, bool fitToRoom);
 void SetLabelColor(PeerId id, rgb_color color);
 // A labelled one-line entry; Enter sends invoke to window.
 void CreateLineEdit(PeerId id, ViewSpec description, std::string label, float divider,

@@ -226,7 +226,7 @@ void CreateCanvasView(PeerId id, ViewSpec description, BMessenger target) {
 }
 
 LabelPeer::LabelPeer(QWidget* parent, const std::string& text, std::optional<rgb_color> color)
-    : QWidget(parent), fText(QString::fromStdString(text)) {
+    : QWidget(parent), fText(QString::fromStdString(text)), fHintText(fText) {
     if (color)
         fColor = ToQColor(*color);
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -239,15 +239,19 @@ QColor LabelPeer::Color() const {
 }
 
 QSize LabelPeer::sizeHint() const {
-    return QSize(fontMetrics().horizontalAdvance(fText), fontMetrics().height());
+    return QSize(fontMetrics().horizontalAdvance(fHintText), fontMetrics().height());
 }
 
-void LabelPeer::SetText(const std::string& text) {
+void LabelPeer::SetText(const std::string& text, bool fitToRoom) {
     const QString next = QString::fromStdString(text);
     // The clock's seconds are as wide as the last ones: no layout for them.
-    if (fontMetrics().horizontalAdvance(next) != fontMetrics().horizontalAdvance(fText))
+    if (!fitToRoom &&
+        fontMetrics().horizontalAdvance(next) != fontMetrics().horizontalAdvance(fHintText))
         updateGeometry();
+    if (!fitToRoom)
+        fHintText = next;
     fText = next;
+    setToolTip(fitToRoom ? fText : QString());
     update();
     emit Changed();
 }
@@ -261,7 +265,8 @@ void LabelPeer::SetColor(rgb_color color) {
 void LabelPeer::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(Color());
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, fText);
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     fontMetrics().elidedText(fText, Qt::ElideRight, width()));
 }
 
 void CreateLabel(PeerId id, ViewSpec description, std::string text,
@@ -272,10 +277,10 @@ void CreateLabel(PeerId id, ViewSpec description, std::string text,
     });
 }
 
-void SetLabelText(PeerId id, std::string text) {
-    Post([id, text = std::move(text)] {
+void SetLabelText(PeerId id, std::string text, bool fitToRoom) {
+    Post([id, text = std::move(text), fitToRoom] {
         if (auto* label = FindPeer<LabelPeer>(id))
-            label->SetText(text);
+            label->SetText(text, fitToRoom);
     });
 }
 

@@ -73,7 +73,9 @@ class LabelPeer : public QWidget {
     Q_OBJECT
 public:
     LabelPeer(QWidget* parent, const std::string& text, std::optional<rgb_color> color);
-    void SetText(const std::string& text);
+    // With fitToRoom the size hint stays that of the text before, and this one is drawn cut to
+    // the label's width, whole in its tooltip.
+    void SetText(const std::string& text, bool fitToRoom = false);
     void SetColor(rgb_color color);
     const QString& Text() const { return fText; }
     // The colour the text is drawn in.
@@ -89,6 +91,7 @@ protected:
 
 private:
     QString fText;
+    QString fHintText;  // the text whose width the label asks for
     std::optional<QColor> fColor;
 };
 
