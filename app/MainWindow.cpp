@@ -23,8 +23,11 @@ BMenuItem* LevelItem(const char* label, engine::Level level) {
     return new BMenuItem(label, message);
 }
 
-BStringView* StatusText(BWindow* window, BRect frame, const char* name, const char* text) {
+// meaning: what assistive tools say the text is.
+BStringView* StatusText(BWindow* window, BRect frame, const char* name, const char* text,
+                        const char* meaning) {
     auto* view = new BStringView(frame, name, text, B_FOLLOW_LEFT | B_FOLLOW_TOP, B_WILL_DRAW);
+    view->SetAccessibleName(meaning);
     window->AddChild(view);
     return view;
 }
@@ -73,25 +76,28 @@ MainWindow::MainWindow()
     menuBar->AddItem(fileMenu);
     menuBar->AddItem(internetMenu);
     menuBar->AddItem(helpMenu);
+    menuBar->SetAccessibleName("Menu");
     AddChild(menuBar);
 
     const float left = bounds.left;
     const float right = bounds.right;
     const float bottom = bounds.bottom;
     statusView = StatusText(this, BRect(left + 1, bottom - 30, left + 150, bottom),
-                            "status connect", "Listen for connections...");
-    xScoreView =
-        StatusText(this, BRect(right - 80, bottom - 30, right - 40, bottom), "x connect", "X: 0");
-    oScoreView =
-        StatusText(this, BRect(right - 40, bottom - 30, right - 5, bottom), "o connect", "O: 0");
+                            "status connect", "Listen for connections...", "Network");
+    xScoreView = StatusText(this, BRect(right - 80, bottom - 30, right - 40, bottom), "x connect",
+                            "X: 0", "Games won by X");
+    oScoreView = StatusText(this, BRect(right - 40, bottom - 30, right - 5, bottom), "o connect",
+                            "O: 0", "Games won by O");
     timeView = StatusText(this, BRect(right - 130, bottom - 30, right - 90, bottom), "time status",
-                          "00:00");
+                          "00:00", "Time of this move");
 
     oScore = 0;
     xScore = 0;
 
     ResetClock();
 
+    // The keyboard plays on the board from the start.
+    gameView->MakeFocus(true);
     Show();
 }
 
