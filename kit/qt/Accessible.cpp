@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QPointer>
 #include <QWindow>
+#include <functional>
+#include <utility>
 
 #include "kit/qt/Peers.h"
 
