@@ -1,5 +1,6 @@
-// What assistive tools see of the kit's own peers: a drawn view with a table is a table of named
-// cells, and a string view is static text whose name is its text. GUI thread only, as Qt's
+// What assistive tools see of the kit's own peers: a window is a window (a frame), a drawn view
+// with a table is a table of named cells, and a string view is static text whose name is its
+// text. GUI thread only, as Qt's
 // accessibility is.
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -196,6 +197,9 @@ public:
 std::function<void(QAccessibleEvent*)> gWatcher;  // GUI thread only
 
 QAccessibleInterface* KitAccessible(const QString&, QObject* object) {
+    // A plain widget would be a filler to them.
+    if (auto* window = qobject_cast<WindowPeer*>(object))
+        return new QAccessibleWidget(window, QAccessible::Window);
     if (auto* canvas = qobject_cast<CanvasPeer*>(object))
         return new CanvasAccessible(canvas);
     if (auto* label = qobject_cast<LabelPeer*>(object))
