@@ -59,13 +59,13 @@ public:
     bool IsFocus() const { return fIsFocus; }
 
     void SetAccessibleName(const char* name);
-    // To assistive tools the view is a table of columns x rows cells (counted from 0), each
-    // named by SetAccessibleCell; a name that does not change is not sent again.
+    // To assistive tools the view (in its window) is a table of columns x rows cells, counted
+    // from 0, each named by SetAccessibleCell; a name that does not change is not sent again.
     void SetAccessibleTable(int32 columns, int32 rows);
     void SetAccessibleCell(int32 column, int32 row, const char* name);
     // The table's focused cell while the view has the keyboard focus; -1, -1 for none.
     void SetAccessibleFocusCell(int32 column, int32 row);
-    // Tells assistive tools of a change the user does not see in the focused cell.
+    // Tells assistive tools of a change, such as a move or the end of a game.
     void AnnounceAccessibly(const char* text);
 
     void AddChild(BView* child);
