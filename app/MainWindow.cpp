@@ -25,9 +25,11 @@ BMenuItem* LevelItem(const char* label, engine::Level level) {
     return new BMenuItem(label, message);
 }
 
+// meaning: what assistive tools say the text is.
 BStringView* StatusText(BWindow* window, BRect frame, const char* name, const char* text,
-                        uint32 resizingMode) {
+                        uint32 resizingMode, const char* meaning) {
     auto* view = new BStringView(frame, name, text, resizingMode, B_WILL_DRAW);
+    view->SetAccessibleName(meaning);
     window->AddChild(view);
     return view;
 }
@@ -79,6 +81,7 @@ MainWindow::MainWindow()
     menuBar->AddItem(fileMenu);
     menuBar->AddItem(internetMenu);
     menuBar->AddItem(helpMenu);
+    menuBar->SetAccessibleName("Menu");
     AddChild(menuBar);
 
     // The status row, below the board: the link's state at the left, the clock and the scores
@@ -91,19 +94,21 @@ MainWindow::MainWindow()
     const uint32 atRight = B_FOLLOW_RIGHT | B_FOLLOW_BOTTOM;
     linkStatus = "Listen for connections...";
     statusView = StatusText(this, BRect(left + 1, top, left + 150, bottom), "status connect",
-                            linkStatus.c_str(), atLeft);
-    xScoreView =
-        StatusText(this, BRect(right - 80, top, right - 40, bottom), "x connect", "X: 0", atRight);
-    oScoreView =
-        StatusText(this, BRect(right - 40, top, right - 5, bottom), "o connect", "O: 0", atRight);
+                            linkStatus.c_str(), atLeft, "Network");
+    xScoreView = StatusText(this, BRect(right - 80, top, right - 40, bottom), "x connect", "X: 0",
+                            atRight, "Games won by X");
+    oScoreView = StatusText(this, BRect(right - 40, top, right - 5, bottom), "o connect", "O: 0",
+                            atRight, "Games won by O");
     timeView = StatusText(this, BRect(right - 130, top, right - 90, bottom), "time status", "00:00",
-                          atRight);
+                          atRight, "Time of this move");
 
     oScore = 0;
     xScore = 0;
 
     ResetClock();
 
+    // The keyboard plays on the board from the start.
+    gameView->MakeFocus(true);
     Show();
 }
 

@@ -29,6 +29,9 @@ MsgWindow::MsgWindow(NetView* link, bool compose, const char* text, BMessenger* 
                              "Send", new BMessage(MSG_SEND_CHAT), B_FOLLOW_LEFT | B_FOLLOW_TOP,
                              B_WILL_DRAW | B_NAVIGABLE);
     AddChild(sendButton);
+    // Tab leaves the text for the button; Ctrl+Tab types a tab, and Ctrl+Enter sends (replies).
+    AddShortcut(B_ENTER, 0, new BMessage(MSG_SEND_CHAT));
+    textView->SetAccessibleName(compose ? "Message to send" : "Message received");
     if (!compose) {
         textView->SetText(text);
         if (text != nullptr)

@@ -9,10 +9,11 @@ NewWindow::NewWindow(NetView* link)
     : BWindow(BRect(250, 250, 425, 286), "New game", B_FLOATING_WINDOW,
               B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE) {
     const BRect bounds = Bounds();
-    // Enter in the field sends a message that means nothing: only the button connects.
-    addressField =
-        new BTextControl(BRect(bounds.left + 5, 5, bounds.left + 100, 20), "test", "", "",
-                         new BMessage(0), B_FOLLOW_LEFT | B_FOLLOW_TOP, B_WILL_DRAW | B_NAVIGABLE);
+    // Enter in the field connects, as the button does; Escape closes the dialog as its close box.
+    addressField = new BTextControl(BRect(bounds.left + 5, 5, bounds.left + 100, 20), "test", "",
+                                    "", new BMessage(MSG_CONNECT_BUTTON),
+                                    B_FOLLOW_LEFT | B_FOLLOW_TOP, B_WILL_DRAW | B_NAVIGABLE);
+    addressField->SetAccessibleName("Address of the other player");
     AddChild(addressField);
     addressField->SetDivider(0);
     connectButton = new BButton(BRect(bounds.right - 70, 5, bounds.right - 5, 20), "ok", "Connect",

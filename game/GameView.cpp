@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <random>
+#include <string>
 
 #include "game/ComputerPlayer.h"
 #include "game/EnginePlayer.h"
@@ -23,11 +24,16 @@ constexpr float kMarkPen = 2.0f;
 constexpr float kGridPen = 1.0f;
 constexpr float kRingRadius = 8.0f;
 constexpr float kWinPen = 3.0f;
+constexpr rgb_color kCursorColor = {0, 150, 0, 255};
 constexpr bigtime_t kBlinkInterval = 100000;
 constexpr int32 kBlinkTicks = 10;
 
 int Other(int player) {
     return player == PLAYER_X ? PLAYER_O : PLAYER_X;
+}
+
+const char* MarkName(int player) {
+    return player == PLAYER_X ? "X" : player == PLAYER_O ? "O" : "empty";
 }
 
 // A number of the board from a field of a received move; 0 when there is none.
@@ -55,7 +61,10 @@ bool FiveFrom(const Board& board, int column, int row, int player, int* stepColu
 }  // namespace
 
 GameView::GameView(BRect frame, const BMessenger& mainWindow)
-    : BView(frame, "gamruta", B_FOLLOW_ALL_SIDES, B_WILL_DRAW), mainMessenger(mainWindow) {}
+    : BView(frame, "gamruta", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_NAVIGABLE),
+      mainMessenger(mainWindow) {
+    SetAccessibleName("Board");
+}
 
 GameView::~GameView() = default;
 
@@ -63,6 +72,12 @@ void GameView::AttachedToWindow() {
     // Its messenger needs the view in its window.
     computer = std::make_unique<ComputerPlayer>(BMessenger(this), std::random_device{}());
     baseTitle = Window()->Title();
+    SetAccessibleTable(Board::kSize, Board::kSize);
+    for (int column = 1; column <= Board::kSize; ++column) {
+        for (int row = 1; row <= Board::kSize; ++row)
+            CellChanged(column, row, 0);
+    }
+    SetAccessibleFocusCell(cursorColumn - 1, cursorRow - 1);
 }
 
 int32 GameView::LinkState() const {
@@ -181,7 +196,7 @@ void GameView::PlaceComputerMove(int32 search, int column, int row) {
     if (search != computerSearch || search == 0)
         return;
     computerSearch = 0;
-    // As a peer's move: drawn, blinking, and the turn passes. It crosses no wire.
+    // As a peer's move: drawn, blinking, announced, and the turn passes. It crosses no wire.
     if (UpdateGame(column, row, PLAYER_O) < 0)
         return;
     turn = PLAYER_X;
@@ -198,6 +213,10 @@ void GameView::StartGame(int32 gameMode, int firstPlayer) {
     // No move of the game that ends may land in the next one.
     StopComputer();
     board.Clear();
+    for (int column = 1; column <= Board::kSize; ++column) {
+        for (int row = 1; row <= Board::kSize; ++row)
+            CellChanged(column, row, 0);
+    }
     Invalidate(Bounds());
     mode = gameMode;
     turn = firstPlayer;
@@ -215,18 +234,14 @@ GameView::Grid GameView::BoardGrid() const {
             cell};
 }
 
-int GameView::UpdateGame(BPoint where, int player) {
-    // The rules count in cells of Board::kCellPixels from the board's corner.
-    const Grid grid = BoardGrid();
-    const float toRules = Board::kCellPixels / grid.cell;
-    int column, row;
-    Board::CellAt((where.x - grid.left) * toRules, (where.y - grid.top) * toRules, &column, &row);
+int GameView::PlaceOwn(int column, int row, int player) {
     if (board.Place(column, row, player) < 0)
         return -1;
     // Sent in every mode: without a peer the link drops it.
     if (netView != nullptr)
         netView->SendMessage(protocol::Move(column, row).c_str());
     RestartBlink();
+    CellChanged(column, row, player);
     return 1;
 }
 
@@ -234,7 +249,15 @@ int GameView::UpdateGame(int column, int row, int player) {
     if (board.Place(column, row, player) < 0)
         return -1;
     RestartBlink();
+    CellChanged(column, row, player);
     return 1;
+}
+
+void GameView::CellChanged(int column, int row, int player) {
+    const std::string at = std::to_string(column) + ", row " + std::to_string(row);
+    SetAccessibleCell(column - 1, row - 1, ("Column " + at + ", " + MarkName(player)).c_str());
+    if (player != 0)
+        AnnounceAccessibly((MarkName(player) + std::string(" played at column ") + at).c_str());
 }
 
 void GameView::RestartBlink() {
@@ -277,6 +300,9 @@ void GameView::StrokeMark(int column, int row, int player, rgb_color color) {
     }
     SetPenSize(GridPen(grid));
     SetHighColor(kBlack);
+    // The mark's strokes, or the blink's white ones, may have crossed the cursor.
+    if (cursorDrawn && column == cursorColumn && row == cursorRow)
+        DrawCursor(true);
 }
 
 void GameView::StrokeFive(int column, int row, int player) {
@@ -295,6 +321,96 @@ void GameView::StrokeFive(int column, int row, int player) {
     StrokeLine(centre(-0.3f), centre(reach));
     SetPenSize(GridPen(grid));
     SetHighColor(kBlack);
+}
+
+void GameView::DrawCursor(bool on) {
+    cursorDrawn = on;
+    // A frame just inside the cell's grid lines, clear of the points that show its mark.
+    const Grid grid = BoardGrid();
+    const float inset = GridPen(grid);
+    const float left = grid.left + (cursorColumn - 1) * grid.cell + inset;
+    const float top = grid.top + (cursorRow - 1) * grid.cell + inset;
+    const float right = left + grid.cell - 2 * inset;
+    const float bottom = top + grid.cell - 2 * inset;
+    SetHighColor(on ? kCursorColor : kWhite);
+    StrokeLine(BPoint(left, top), BPoint(right, top));
+    StrokeLine(BPoint(right, top), BPoint(right, bottom));
+    StrokeLine(BPoint(right, bottom), BPoint(left, bottom));
+    StrokeLine(BPoint(left, bottom), BPoint(left, top));
+    SetHighColor(kBlack);
+    if (const int player = shown[cursorColumn][cursorRow]; !on && player != 0)
+        StrokeMark(cursorColumn, cursorRow, player, PlayerColor(player));
+}
+
+void GameView::MoveCursor(int column, int row) {
+    if (cursorDrawn)
+        DrawCursor(false);
+    cursorColumn = std::clamp(column, 1, Board::kSize);
+    cursorRow = std::clamp(row, 1, Board::kSize);
+    if (CursorVisible())
+        DrawCursor(true);
+    SetAccessibleFocusCell(cursorColumn - 1, cursorRow - 1);
+}
+
+void GameView::FocusChanged(bool focused) {
+    if (!focused) {
+        if (cursorDrawn)
+            DrawCursor(false);
+        return;
+    }
+    int column = (Board::kSize + 1) / 2, row = column;
+    for (int c = 1; c <= Board::kSize; ++c) {
+        for (int r = 1; r <= Board::kSize; ++r) {
+            if (board.Cell(c, r) > Board::kLastMoveFlag) {
+                column = c;
+                row = r;
+            }
+        }
+    }
+    MoveCursor(column, row);
+}
+
+void GameView::KeyDown(const char* bytes, int32 numBytes) {
+    if (numBytes != 1)
+        return;
+    keyboardPlay = true;
+    int column = cursorColumn, row = cursorRow;
+    bool play = false;
+    switch (bytes[0]) {
+        case B_LEFT_ARROW:
+            --column;
+            break;
+        case B_RIGHT_ARROW:
+            ++column;
+            break;
+        case B_UP_ARROW:
+            --row;
+            break;
+        case B_DOWN_ARROW:
+            ++row;
+            break;
+        case B_HOME:
+            column = 1;
+            break;
+        case B_END:
+            column = Board::kSize;
+            break;
+        case B_PAGE_UP:
+            row = 1;
+            break;
+        case B_PAGE_DOWN:
+            row = Board::kSize;
+            break;
+        case B_SPACE:
+        case B_ENTER:
+            play = true;
+            break;
+        default:
+            break;  // any key shows where the cursor is
+    }
+    MoveCursor(column, row);
+    if (play)
+        Play(cursorColumn, cursorRow);
 }
 
 void GameView::DrawGame(bool checkWin) {
@@ -334,6 +450,7 @@ void GameView::Announce(const char* text, int firstPlayer) {
     // The pass has drawn every mark: with the blink ended the whole board shows behind the alert.
     blinkRunner.reset();
     blinkCount = 0;
+    AnnounceAccessibly(text);
     (new BAlert("Quillet", text, "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))->Go();
     Restart(mode, firstPlayer);
 }
@@ -342,8 +459,11 @@ void GameView::Draw(BRect) {
     // The view was cleared: everything is drawn anew.
     for (auto& column : shown)
         std::fill(std::begin(column), std::end(column), 0);
+    cursorDrawn = false;
     DrawSpelplan();
     DrawGame(false);
+    if (CursorVisible())
+        DrawCursor(true);
 }
 
 void GameView::Blink() {
@@ -365,13 +485,26 @@ void GameView::PostTurn() {
 }
 
 void GameView::MouseDown(BPoint where) {
+    // The mouse plays: the cursor goes until a key is pressed.
+    keyboardPlay = false;
+    if (cursorDrawn)
+        DrawCursor(false);
+    // The rules count in cells of Board::kCellPixels from the board's corner.
+    const Grid grid = BoardGrid();
+    const float toRules = Board::kCellPixels / grid.cell;
+    int column, row;
+    Board::CellAt((where.x - grid.left) * toRules, (where.y - grid.top) * toRules, &column, &row);
+    Play(column, row);
+}
+
+void GameView::Play(int column, int row) {
     if (mode == GAME_LOCAL) {
-        if (UpdateGame(where, turn) < 0)
+        if (PlaceOwn(column, row, turn) < 0)
             return;
         turn = Other(turn);
     } else if (mode == GAME_COMPUTER) {
         // While the computer thinks the board is not the user's.
-        if (turn != PLAYER_X || UpdateGame(where, PLAYER_X) < 0)
+        if (turn != PLAYER_X || PlaceOwn(column, row, PLAYER_X) < 0)
             return;
         turn = PLAYER_O;
     } else {
@@ -383,7 +516,7 @@ void GameView::MouseDown(BPoint where) {
             own = PLAYER_O;
         else
             return;
-        if (UpdateGame(where, own) < 0)
+        if (PlaceOwn(column, row, own) < 0)
             return;
         turn = Other(own);
     }

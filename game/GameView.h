@@ -6,6 +6,13 @@
 // Everything runs on the main window's thread; the computer thinks on a thread of its own
 // (ComputerPlayer), and an engine runs as a process spoken to from a thread of its own
 // (EnginePlayer).
+//
+// Keyboard: the board takes the focus; while it has it and a key was pressed since the last
+// mouse press, a cursor frames one cell. The arrows move it, Home and End reach the first and
+// last column, Page Up and Page Down the first and last row, and Space or Enter plays there as a
+// click would. It starts, each time the board gains the focus, at the last move or at the centre.
+// Assistive tools see a table of the board's cells ("Column 8, row 3, X", counted from 1 as the
+// moves are), the cursor's cell focused, and hear every move, win and draw.
 #pragma once
 
 #include <memory>
@@ -45,6 +52,8 @@ public:
     void MessageReceived(BMessage* message) override;
     void Draw(BRect updateRect) override;
     void MouseDown(BPoint where) override;
+    void KeyDown(const char* bytes, int32 numBytes) override;
+    void FocusChanged(bool focused) override;
     void AttachedToWindow() override;
 
     // Empties the board and starts a game; a local one also ends any link and listens again.
@@ -79,8 +88,6 @@ public:
     // The link has ended: a network game in play becomes an empty local game with X to move. The
     // link is left as it is.
     void LinkEnded();
-    // A move made here, at a point of the view; 1 when placed, -1 when refused.
-    int UpdateGame(BPoint where, int player);
     // A move from the peer; 1 when placed, -1 when refused.
     int UpdateGame(int column, int row, int player);
     void DrawSpelplan();
@@ -92,6 +99,17 @@ public:
     NetView* netView = nullptr;
 
 private:
+    // A move of the user's, by click or key, in a cell, under the turn rules.
+    void Play(int column, int row);
+    // A move made here: placed, sent to the peer and announced; 1 when placed, -1 when refused.
+    int PlaceOwn(int column, int row, int player);
+    // Tells assistive tools what a cell holds now, and of player's move there.
+    void CellChanged(int column, int row, int player);
+    // Moves the cursor to a cell (kept on the board), shown while the keyboard plays.
+    void MoveCursor(int column, int row);
+    // Draws the cursor's frame at its cell, or erases it and draws the cell's mark again.
+    void DrawCursor(bool on);
+    bool CursorVisible() const { return IsFocus() && keyboardPlay; }
     // A move, start or end reported by the link that is up.
     void LinkReport(BMessage* message);
     void StartGame(int32 gameMode, int firstPlayer);
@@ -133,6 +151,11 @@ private:
     int32 mode = GAME_LOCAL;
     int lastColumn = 0;
     int lastRow = 0;
+    // The keyboard's cursor, and whether a key was pressed since the last mouse press.
+    int cursorColumn = (Board::kSize + 1) / 2;
+    int cursorRow = (Board::kSize + 1) / 2;
+    bool keyboardPlay = false;
+    bool cursorDrawn = false;
     std::unique_ptr<BMessageRunner> blinkRunner;
     int32 blinkCount = 0;
     const BMessenger mainMessenger;

@@ -12,6 +12,9 @@ constexpr uint32 FourLetterCode(const char (&code)[5]) {
 constexpr uint32 B_QUIT_REQUESTED = FourLetterCode("_QRQ");
 // A mouse press on a view: "where" (BPoint, view coordinates), "buttons" (int32), "when" (int64).
 constexpr uint32 B_MOUSE_DOWN = FourLetterCode("_MDN");
+// A key pressed while a view has the keyboard focus: "bytes" (string, the key's code or its
+// UTF-8 character), "modifiers" (int32), "when" (int64).
+constexpr uint32 B_KEY_DOWN = FourLetterCode("_KYD");
 
 // Field type codes of BMessage.
 enum type_code : uint32 {

@@ -27,6 +27,34 @@ enum : uint32 {
 
 constexpr uint32 B_CURRENT_WORKSPACE = 0;
 
+// The codes KeyDown gets for keys without a character of their own.
+enum : char {
+    B_BACKSPACE = 0x08,
+    B_RETURN = 0x0a,
+    B_ENTER = 0x0a,
+    B_SPACE = 0x20,
+    B_TAB = 0x09,
+    B_ESCAPE = 0x1b,
+    B_LEFT_ARROW = 0x1c,
+    B_RIGHT_ARROW = 0x1d,
+    B_UP_ARROW = 0x1e,
+    B_DOWN_ARROW = 0x1f,
+    B_INSERT = 0x05,
+    B_DELETE = 0x7f,
+    B_HOME = 0x01,
+    B_END = 0x04,
+    B_PAGE_UP = 0x0b,
+    B_PAGE_DOWN = 0x0c,
+};
+
+// Modifier keys, as KeyDown's message and shortcuts give them.
+enum : uint32 {
+    B_SHIFT_KEY = 0x00000001,
+    B_COMMAND_KEY = 0x00000002,
+    B_CONTROL_KEY = 0x00000004,
+    B_OPTION_KEY = 0x00000040,
+};
+
 // View flags.
 enum : uint32 {
     B_NAVIGABLE = 0x02000000,

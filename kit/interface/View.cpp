@@ -26,6 +26,8 @@ void BView::AttachedToWindow() {}
 void BView::Draw(BRect) {}
 void BView::MouseDown(BPoint) {}
 void BView::FrameResized(float, float) {}
+void BView::KeyDown(const char*, int32) {}
+void BView::FocusChanged(bool) {}
 
 bool BView::CallerMayChange() const {
     return fWindow == nullptr || fWindow->CallerMayChange();
@@ -77,6 +79,10 @@ void BView::AttachTo(BWindow* window, kit::qt::PeerId parentPeer) {
                                                     Bounds().IntegerHeight() + 1);
     }
     CreatePeer({parentPeer, fFrame, Name(), fResizingMode});
+    if ((fFlags & B_NAVIGABLE) && fCanvas)
+        kit::qt::SetNavigable(fPeer);
+    if (!fAccessibleName.empty())
+        kit::qt::SetAccessibleName(fPeer, fAccessibleName);
     for (const std::unique_ptr<BView>& child : fChildren)
         child->AttachTo(window, fPeer);
     if (fCanvas)
@@ -148,4 +154,44 @@ void BView::StrokeEllipse(BPoint center, float xRadius, float yRadius, pattern) 
     KIT_CHECK(CallerMayChange());
     if (fCanvas)
         fCanvas->StrokeEllipse(center, xRadius, yRadius, fHighColor, fPenSize);
+}
+
+void BView::SetAccessibleName(const char* name) {
+    KIT_CHECK(CallerMayChange());
+    fAccessibleName = name ? name : "";
+    if (fWindow != nullptr)
+        kit::qt::SetAccessibleName(fPeer, fAccessibleName);
+}
+
+void BView::SetAccessibleTable(int32 columns, int32 rows) {
+    KIT_CHECK(CallerMayChange() && fWindow != nullptr);
+    fTableColumns = columns;
+    fCellNames.assign(size_t(columns) * rows, std::string());
+    kit::qt::SetAccessibleTable(fPeer, columns, rows);
+}
+
+void BView::SetAccessibleCell(int32 column, int32 row, const char* name) {
+    KIT_CHECK(CallerMayChange());
+    const size_t index = size_t(row) * fTableColumns + column;
+    if (column < 0 || column >= fTableColumns || row < 0 || index >= fCellNames.size())
+        return;
+    const std::string_view wanted = name ? name : "";
+    if (fCellNames[index] == wanted)
+        return;
+    fCellNames[index] = wanted;
+    kit::qt::SetAccessibleCell(fPeer, static_cast<int32>(index), fCellNames[index]);
+}
+
+void BView::SetAccessibleFocusCell(int32 column, int32 row) {
+    KIT_CHECK(CallerMayChange());
+    const bool inside = column >= 0 && column < fTableColumns && row >= 0 &&
+                        size_t(row) * fTableColumns + column < fCellNames.size();
+    if (fWindow != nullptr)
+        kit::qt::SetAccessibleFocusCell(fPeer, inside ? row * fTableColumns + column : -1);
+}
+
+void BView::AnnounceAccessibly(const char* text) {
+    KIT_CHECK(CallerMayChange());
+    if (fWindow != nullptr)
+        kit::qt::Announce(fPeer, text ? text : "");
 }

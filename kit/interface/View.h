@@ -11,9 +11,15 @@
 // Size: the frame is the view's place as built. On screen the style may give a view more room,
 // and the view follows its window's edges as its resizing mode says (B_FOLLOW_*); a drawing view
 // is told its new size (FrameResized, then a redraw), its bounds change with it.
+//
+// Keyboard: a drawn view made with B_NAVIGABLE takes the focus (by Tab, by click, by MakeFocus);
+// while it has it, KeyDown gets each key pressed and FocusChanged each change.
+// Assistive tools: every view may have a name for them; a drawn view may be a table of cells,
+// each named, one of them focused, and may announce a change.
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "kit/application/Handler.h"
@@ -49,10 +55,26 @@ public:
     virtual void AttachedToWindow();
     virtual void Draw(BRect updateRect);
     virtual void MouseDown(BPoint where);
+    // bytes: the key's UTF-8 character, or one of the key codes (B_UP_ARROW, B_ENTER, ...).
+    virtual void KeyDown(const char* bytes, int32 numBytes);
+    // Asks for the keyboard focus; FocusChanged follows once the view has it.
     virtual void MakeFocus(bool focus = true);
     // The view's size on screen has changed to width x height (its bounds' new right and bottom
     // are one less); it is redrawn after this.
     virtual void FrameResized(float width, float height);
+    // The view has gained or lost the keyboard focus.
+    virtual void FocusChanged(bool focused);
+    bool IsFocus() const { return fIsFocus; }
+
+    void SetAccessibleName(const char* name);
+    // To assistive tools the view (in its window) is a table of columns x rows cells, counted
+    // from 0, each named by SetAccessibleCell; a name that does not change is not sent again.
+    void SetAccessibleTable(int32 columns, int32 rows);
+    void SetAccessibleCell(int32 column, int32 row, const char* name);
+    // The table's focused cell while the view has the keyboard focus; -1, -1 for none.
+    void SetAccessibleFocusCell(int32 column, int32 row);
+    // Tells assistive tools of a change, such as a move or the end of a game.
+    void AnnounceAccessibly(const char* text);
 
     void AddChild(BView* child);
     BView* FindView(const char* name) const;
@@ -100,6 +122,10 @@ private:
     BRect fFrame;
     const uint32 fResizingMode;
     const uint32 fFlags;
+    bool fIsFocus = false;
+    std::string fAccessibleName;
+    int32 fTableColumns = 0;
+    std::vector<std::string> fCellNames;  // row by row, as last sent
     const kit::qt::PeerId fPeer;
     rgb_color fHighColor{0, 0, 0, 255};
     // Until then a string view shows the palette's text colour.

@@ -1,5 +1,7 @@
 #include "kit/interface/Window.h"
 
+#include <cstring>
+
 #include "kit/application/Application.h"
 #include "kit/kernel/Checks.h"
 
@@ -63,6 +65,19 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* target) {
             view->MouseDown(where);
         return;
     }
+    if (view != nullptr && message->what == B_KEY_DOWN) {
+        const char* bytes = nullptr;
+        if (message->FindString("bytes", &bytes) == B_OK)
+            view->KeyDown(bytes, static_cast<int32>(std::strlen(bytes)));
+        return;
+    }
+    if (view != nullptr && message->what == kit::qt::kFocusChanged) {
+        int32 focus = 0;
+        message->FindInt32("focus", &focus);
+        view->fIsFocus = focus != 0;
+        view->FocusChanged(view->fIsFocus);
+        return;
+    }
     BLooper::DispatchMessage(message, target);
 }
 
@@ -98,4 +113,11 @@ status_t BWindow::SetFeel(window_feel feel) {
     KIT_CHECK(CallerMayChange());
     kit::qt::SetWindowModal(fPeer, feel == B_MODAL_APP_WINDOW_FEEL);
     return B_OK;
+}
+
+void BWindow::AddShortcut(uint32 key, uint32 modifiers, BMessage* message) {
+    KIT_CHECK(CallerMayChange());
+    const std::unique_ptr<BMessage> owned(message);
+    if (message != nullptr)
+        kit::qt::AddShortcut(fPeer, static_cast<char>(key), modifiers, *message, BMessenger(this));
 }

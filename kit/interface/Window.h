@@ -34,6 +34,9 @@ public:
     void SetTitle(const char* title);
     uint32 Flags() const { return fFlags; }
     status_t SetFeel(window_feel feel);
+    // Ctrl (with modifiers) and key, a printable character or B_ENTER, sends message to the
+    // window wherever the focus is in it. The window owns message.
+    void AddShortcut(uint32 key, uint32 modifiers, BMessage* message);
 
     // Shows what the views have drawn so far, before the window's thread goes on to block.
     void UpdateIfNeeded() { MessageHandled(); }

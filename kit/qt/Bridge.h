@@ -164,6 +164,28 @@ void CreateContainer(PeerId id, ViewSpec description);
 void SetEnabled(PeerId id, bool enabled);
 void Focus(PeerId id);
 
+// --- Keyboard and assistive tools ---
+// What a drawn view's peer sends its target when the view gains or loses the keyboard focus:
+// "focus" (int32, 1 or 0). The window hands it to the view.
+constexpr uint32 kFocusChanged = FourLetterCode("_FCS");
+// A drawn view takes the keyboard focus (by Tab and by click) and sends its target B_KEY_DOWN
+// for each key and kFocusChanged.
+void SetNavigable(PeerId id);
+// The name assistive tools give a view (a string view's own name is its text: this becomes its
+// description).
+void SetAccessibleName(PeerId id, std::string name);
+// A drawn view is a table of columns x rows cells to assistive tools, each with a name; cells
+// are counted from 0, row by row. The focused cell is the table's focus while the view has the
+// keyboard focus (-1: none).
+void SetAccessibleTable(PeerId id, int32 columns, int32 rows);
+void SetAccessibleCell(PeerId id, int32 index, std::string name);
+void SetAccessibleFocusCell(PeerId id, int32 index);
+// Tells assistive tools text about a drawn view (its description, changed even to the same text).
+void Announce(PeerId id, std::string text);
+// A window's shortcut: Ctrl (and the modifiers) with key, a printable character or B_ENTER,
+// sends message to target, wherever the focus is in the window.
+void AddShortcut(PeerId window, char key, uint32 modifiers, BMessage message, BMessenger target);
+
 // --- Menus ---
 struct MenuItemSpec {
     PeerId id;

@@ -175,6 +175,7 @@ void StartGui() {
     qInstallMessageHandler(previous);
     gApplication->setQuitOnLastWindowClosed(false);
     QWindowSystemInterfacePrivate::installWindowSystemEventHandler(&gCloseRequests);
+    InstallAccessibility();
     gDispatcher = new QObject();
 }
 

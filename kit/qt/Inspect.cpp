@@ -2,6 +2,7 @@
 
 #include <qpa/qplatformbackingstore.h>
 #include <qpa/qwindowsysteminterface.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QBackingStore>
 #include <QFileDialog>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaEnum>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -106,6 +108,37 @@ QAction* FindAction(const QMenu* menu, const std::string& label) {
         }
     }
     return nullptr;
+}
+
+std::string RoleName(QAccessible::Role role) {
+    const char* key = QMetaEnum::fromType<QAccessible::Role>().valueToKey(role);
+    return key != nullptr ? key : std::to_string(role);
+}
+
+AccessibleNode DescribeAccessible(QAccessibleInterface* node) {
+    AccessibleNode info{RoleName(node->role()),
+                        Std(node->text(QAccessible::Name)),
+                        Std(node->text(QAccessible::Description)),
+                        bool(node->state().focused),
+                        {}};
+    for (int index = 0; index < node->childCount(); ++index) {
+        if (QAccessibleInterface* child = node->child(index))
+            info.children.push_back(DescribeAccessible(child));
+    }
+    return info;
+}
+
+// What WatchAccessibility records into, while a test watches.
+std::shared_ptr<std::vector<AccessibleEventInfo>> gAccessibleEvents;
+
+void RecordAccessibleEvent(QAccessibleEvent* event) {
+    QAccessibleInterface* about = event->accessibleInterface();
+    if (gAccessibleEvents == nullptr || about == nullptr)
+        return;
+    const char* what = QMetaEnum::fromType<QAccessible::Event>().valueToKey(event->type());
+    gAccessibleEvents->push_back({what != nullptr ? what : std::to_string(event->type()),
+                                  RoleName(about->role()), Std(about->text(QAccessible::Name)),
+                                  Std(about->text(QAccessible::Description))});
 }
 
 }  // namespace
@@ -288,6 +321,29 @@ bool PressButton(const std::string& window, const std::string& view) {
     return true;
 }
 
+bool PressKey(const std::string& window, char key, uint32 modifiers) {
+    QWidget* top = FindWindowWidget(window);
+    if (top == nullptr || top->windowHandle() == nullptr)
+        return false;
+    int qtKey = QChar(key).toUpper().unicode();
+    // The first key of a code: Return for B_ENTER.
+    for (auto code = std::rbegin(kKeyCodes); code != std::rend(kKeyCodes); ++code) {
+        if (code->second == key)
+            qtKey = code->first;
+    }
+    Qt::KeyboardModifiers held;
+    if (modifiers & B_CONTROL_KEY)
+        held |= Qt::ControlModifier;
+    if (modifiers & B_SHIFT_KEY)
+        held |= Qt::ShiftModifier;
+    const QString text = key == B_ENTER ? QStringLiteral("\r") : QString(QChar(key));
+    QWindow* target = top->windowHandle();
+    using Delivery = QWindowSystemInterface::SynchronousDelivery;
+    QWindowSystemInterface::handleKeyEvent<Delivery>(target, QEvent::KeyPress, qtKey, held, text);
+    QWindowSystemInterface::handleKeyEvent<Delivery>(target, QEvent::KeyRelease, qtKey, held, text);
+    return true;
+}
+
 bool Type(const std::string& window, const std::string& view, const std::string& text) {
     QWidget* target = FindView(window, view);
     if (auto* line = qobject_cast<LineEditPeer*>(target))
@@ -344,6 +400,15 @@ std::optional<ImageSize> CanvasImage(const std::string& window, const std::strin
     return ImageSize{image.width(), image.height(), image.devicePixelRatio()};
 }
 
+bool Activate(const std::string& window) {
+    QWidget* top = FindWindowWidget(window);
+    if (top == nullptr || top->windowHandle() == nullptr)
+        return false;
+    QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::SynchronousDelivery>(
+        top->windowHandle(), Qt::ActiveWindowFocusReason);
+    return true;
+}
+
 std::optional<rgb_color> Pixel(const std::string& window, const std::string& view, int x, int y) {
     auto* canvas = qobject_cast<CanvasPeer*>(FindView(window, view));
     if (canvas == nullptr || !canvas->Image().valid(x, y))
@@ -392,6 +457,51 @@ std::shared_ptr<const std::vector<LabelState>> WatchLabel(const std::string& win
         });
     }
     return seen;
+}
+
+const AccessibleNode* AccessibleNode::Find(const std::string& wanted) const {
+    if (name == wanted)
+        return this;
+    for (const AccessibleNode& child : children) {
+        if (const AccessibleNode* found = child.Find(wanted))
+            return found;
+    }
+    return nullptr;
+}
+
+std::optional<AccessibleNode> AccessibleTree(const std::string& window) {
+    QWidget* top = FindWindowWidget(window);
+    QAccessibleInterface* root = top ? QAccessible::queryAccessibleInterface(top) : nullptr;
+    if (root == nullptr)
+        return std::nullopt;
+    return DescribeAccessible(root);
+}
+
+std::optional<AccessibleTableInfo> AccessibleTable(const std::string& window,
+                                                   const std::string& view) {
+    QWidget* widget = FindView(window, view);
+    QAccessibleInterface* node = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    QAccessibleTableInterface* table = node ? node->tableInterface() : nullptr;
+    if (table == nullptr)
+        return std::nullopt;
+    AccessibleTableInfo info{table->columnCount(), table->rowCount(), {}, -1, -1};
+    for (int row = 0; row < info.rows; ++row) {
+        for (int column = 0; column < info.columns; ++column) {
+            QAccessibleInterface* cell = table->cellAt(row, column);
+            info.cells.push_back(cell != nullptr ? Std(cell->text(QAccessible::Name)) : "");
+            if (cell != nullptr && cell->state().focused) {
+                info.focusedColumn = column;
+                info.focusedRow = row;
+            }
+        }
+    }
+    return info;
+}
+
+std::shared_ptr<const std::vector<AccessibleEventInfo>> WatchAccessibility() {
+    gAccessibleEvents = std::make_shared<std::vector<AccessibleEventInfo>>();
+    kit::qt::WatchAccessibility(RecordAccessibleEvent);
+    return gAccessibleEvents;
 }
 
 }  // namespace kit::qt::inspect

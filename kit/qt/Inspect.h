@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kit/interface/GraphicsDefs.h"
+#include "kit/interface/InterfaceDefs.h"
 #include "kit/interface/Rect.h"
 
 namespace kit::qt::inspect {
@@ -81,10 +82,16 @@ bool Click(const std::string& window, BPoint where);
 // The first item so labelled, in the menus and their submenus, when it is enabled.
 bool TriggerMenuItem(const std::string& window, const std::string& item);
 bool PressButton(const std::string& window, const std::string& view);
+// A key pressed and released in a window as the keyboard would: the window's shortcuts first,
+// then its focused widget. key: a printable character or a key code (B_UP_ARROW, B_ENTER, B_TAB,
+// B_ESCAPE, ...); modifiers: B_CONTROL_KEY, B_SHIFT_KEY.
+bool PressKey(const std::string& window, char key, uint32 modifiers = 0);
 // Types text key by key into a text control or text view ("\n" is the Enter key).
 bool Type(const std::string& window, const std::string& view, const std::string& text);
 // The close box of the nth window of that title, in the order Windows lists them.
 bool Close(const std::string& window, size_t nth = 0);
+// The window becomes the active one, as a window manager makes it when a box above it closes.
+bool Activate(const std::string& window);
 // Sets the size of a window's content, as the user's dragging or the window manager would.
 bool Resize(const std::string& window, int width, int height);
 // A pixel of a drawn view as it is shown, in the device pixels of its image.
@@ -120,5 +127,39 @@ struct LabelState {
 };
 std::shared_ptr<const std::vector<LabelState>> WatchLabel(const std::string& window,
                                                           const std::string& view);
+
+// What assistive tools see of a window: roles as Qt names them ("Table", "Cell", "StaticText",
+// "PushButton", ...), names, descriptions, and which one has the focus.
+struct AccessibleNode {
+    std::string role;
+    std::string name;
+    std::string description;
+    bool focused;
+    std::vector<AccessibleNode> children;
+    // The first node so named, depth first, this one included; null when there is none.
+    const AccessibleNode* Find(const std::string& name) const;
+};
+std::optional<AccessibleNode> AccessibleTree(const std::string& window);
+// A drawn view as a table to assistive tools: its cells' names row by row, as its table
+// interface gives them, and the focused cell's row and column (-1 for none).
+struct AccessibleTableInfo {
+    int columns;
+    int rows;
+    std::vector<std::string> cells;
+    int focusedColumn;
+    int focusedRow;
+};
+std::optional<AccessibleTableInfo> AccessibleTable(const std::string& window,
+                                                   const std::string& view);
+// From now on, what assistive tools are told, in order: the event ("NameChanged", "Focus",
+// "DescriptionChanged", ...) and the name and description of what it is about. The peers tell
+// of their changes from now on as they do while a tool listens.
+struct AccessibleEventInfo {
+    std::string event;
+    std::string role;
+    std::string name;
+    std::string description;
+};
+std::shared_ptr<const std::vector<AccessibleEventInfo>> WatchAccessibility();
 
 }  // namespace kit::qt::inspect

@@ -1,8 +1,10 @@
 // The peer widgets of windows, views, controls and menus.
+#include <QAccessible>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -16,6 +18,7 @@
 #include <QTextCursor>
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "kit/application/AppDefs.h"
 #include "kit/interface/InterfaceDefs.h"
@@ -83,6 +86,37 @@ void KeepOnScreen(QWidget* window) {
     window->setGeometry(frame.adjusted(0, title, 0, 0));
 }
 
+// What KeyDown gets for a key: its code for a key without a character, else its character
+// (empty for a key the kit does not pass on, such as a lone modifier).
+std::string KeyBytes(const QKeyEvent* event) {
+    for (const auto& [key, code] : kKeyCodes) {
+        if (event->key() == key)
+            return std::string(1, code);
+    }
+    const QString text = event->text();
+    return text.isEmpty() || !text.at(0).isPrint() ? std::string() : text.toStdString();
+}
+
+int32 KitModifiers(Qt::KeyboardModifiers modifiers) {
+    int32 kit = 0;
+    if (modifiers & Qt::ShiftModifier)
+        kit |= B_SHIFT_KEY;
+    if (modifiers & Qt::ControlModifier)
+        kit |= B_COMMAND_KEY | B_CONTROL_KEY;
+    if (modifiers & Qt::AltModifier)
+        kit |= B_OPTION_KEY;
+    return kit;
+}
+
+// Tells assistive tools, when one listens, that what of the table's cell index changed.
+void NotifyCell(QWidget* widget, QAccessible::Event what, int index) {
+    if (!AccessibilityListening() || index < 0)
+        return;
+    QAccessibleEvent event(widget, what);
+    event.setChild(index);
+    TellAccessibility(&event);
+}
+
 }  // namespace
 
 WindowPeer::WindowPeer(const WindowSpec& description) : fMessenger(description.window) {
@@ -111,6 +145,16 @@ void WindowPeer::closeEvent(QCloseEvent* event) {
     // The window's own thread decides, through QuitRequested.
     event->ignore();
     AskToQuit();
+}
+
+void WindowPeer::keyPressEvent(QKeyEvent* event) {
+    // A key no view of the window took: Escape closes a dialog as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        windowModality() == Qt::ApplicationModal) {
+        AskToQuit();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 CanvasPeer::CanvasPeer(QWidget* parent, QSize size, BMessenger target)
@@ -183,6 +227,140 @@ void CanvasPeer::mousePressEvent(QMouseEvent* event) {
     fTarget.SendMessage(&press);
 }
 
+void CanvasPeer::keyPressEvent(QKeyEvent* event) {
+    const std::string bytes = KeyBytes(event);
+    if (bytes.empty()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    BMessage key(B_KEY_DOWN);
+    key.AddString("bytes", bytes.c_str());
+    key.AddInt32("modifiers", KitModifiers(event->modifiers()));
+    key.AddInt64("when", system_time());
+    fTarget.SendMessage(&key);
+}
+
+void CanvasPeer::SendFocus(bool focused) {
+    BMessage focus(kFocusChanged);
+    focus.AddInt32("focus", focused ? 1 : 0);
+    fTarget.SendMessage(&focus);
+}
+
+void CanvasPeer::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    SendFocus(true);
+    NotifyCell(this, QAccessible::Focus, fTable.focus);
+}
+
+void CanvasPeer::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    SendFocus(false);
+}
+
+void CanvasPeer::SetTable(int columns, int rows) {
+    fTable.columns = columns;
+    fTable.rows = rows;
+    fTable.names = QStringList(columns * rows);
+    fTable.focus = -1;
+    if (AccessibilityListening()) {
+        QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::ModelReset);
+        TellAccessibility(&event);
+    }
+}
+
+void CanvasPeer::SetCell(int index, const QString& name) {
+    if (index < 0 || index >= fTable.names.size())
+        return;
+    fTable.names[index] = name;
+    NotifyCell(this, QAccessible::NameChanged, index);
+}
+
+void CanvasPeer::SetFocusCell(int index) {
+    if (index == fTable.focus || index >= fTable.names.size())
+        return;
+    fTable.focus = index;
+    if (hasFocus())
+        NotifyCell(this, QAccessible::Focus, index);
+}
+
+void CanvasPeer::Announce(const QString& text) {
+    fTable.announcement = text;
+    if (AccessibilityListening()) {
+        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+        TellAccessibility(&event);
+    }
+}
+
+void SetNavigable(PeerId id) {
+    Post([id] {
+        if (auto* canvas = FindPeer<CanvasPeer>(id))
+            canvas->setFocusPolicy(Qt::StrongFocus);
+    });
+}
+
+void SetAccessibleName(PeerId id, std::string name) {
+    Post([id, name = std::move(name)] {
+        QWidget* widget = FindPeer<QWidget>(id);
+        if (auto* line = qobject_cast<LineEditPeer*>(widget))
+            widget = line->Edit();
+        if (widget != nullptr)
+            widget->setAccessibleName(QString::fromStdString(name));
+    });
+}
+
+void SetAccessibleTable(PeerId id, int32 columns, int32 rows) {
+    Post([id, columns, rows] {
+        if (auto* canvas = FindPeer<CanvasPeer>(id))
+            canvas->SetTable(columns, rows);
+    });
+}
+
+void SetAccessibleCell(PeerId id, int32 index, std::string name) {
+    Post([id, index, name = std::move(name)] {
+        if (auto* canvas = FindPeer<CanvasPeer>(id))
+            canvas->SetCell(index, QString::fromStdString(name));
+    });
+}
+
+void SetAccessibleFocusCell(PeerId id, int32 index) {
+    Post([id, index] {
+        if (auto* canvas = FindPeer<CanvasPeer>(id))
+            canvas->SetFocusCell(index);
+    });
+}
+
+void Announce(PeerId id, std::string text) {
+    Post([id, text = std::move(text)] {
+        if (auto* canvas = FindPeer<CanvasPeer>(id))
+            canvas->Announce(QString::fromStdString(text));
+    });
+}
+
+void AddShortcut(PeerId window, char key, uint32 modifiers, BMessage message, BMessenger target) {
+    Post([=] {
+        auto* peer = FindPeer<WindowPeer>(window);
+        if (peer == nullptr)
+            return;
+        Qt::KeyboardModifiers held = Qt::ControlModifier;
+        if (modifiers & B_SHIFT_KEY)
+            held |= Qt::ShiftModifier;
+        if (modifiers & B_OPTION_KEY)
+            held |= Qt::AltModifier;
+        QList<QKeySequence> keys;
+        if (key == B_ENTER) {
+            keys = {QKeyCombination(held, Qt::Key_Return), QKeyCombination(held, Qt::Key_Enter)};
+        } else {
+            keys = {QKeyCombination(held, Qt::Key(QChar(key).toUpper().unicode()))};
+        }
+        auto* action = new QAction(peer);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        peer->addAction(action);
+        QObject::connect(action, &QAction::triggered, action,
+                         [message, target] { target.SendMessage(&message); });
+    });
+}
+
 void CreateWindow(PeerId id, WindowSpec description) {
     Post([id, description = std::move(description)] {
         RegisterPeer(id, new WindowPeer(description));
@@ -253,6 +431,11 @@ void LabelPeer::SetText(const std::string& text, bool fitToRoom) {
     fText = next;
     setToolTip(fitToRoom ? fText : QString());
     update();
+    // Its text is its name to assistive tools.
+    if (AccessibilityListening()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        TellAccessibility(&event);
+    }
     emit Changed();
 }
 
@@ -362,11 +545,21 @@ TextEditPeer::TextEditPeer(QWidget* parent, std::shared_ptr<SharedText> text, bo
     : QPlainTextEdit(parent), fText(std::move(text)) {
     Update(true);
     setReadOnly(!editable);
+    setTabChangesFocus(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!fSetting)
             fText->Set(toPlainText().toStdString());
     });
+}
+
+void TextEditPeer::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Tab && event->modifiers() == Qt::ControlModifier) {
+        if (!isReadOnly())
+            insertPlainText(QStringLiteral("\t"));
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 void TextEditPeer::Update(bool whole) {
@@ -461,6 +654,8 @@ void AddMenuItems(QMenu* menu, const std::vector<MenuItemSpec>& items, bool radi
         }
         if (!item.submenu.empty()) {
             QMenu* submenu = menu->addMenu(QString::fromStdString(item.label));
+            // What assistive tools call the menu when it opens.
+            submenu->setAccessibleName(submenu->title());
             submenu->menuAction()->setEnabled(item.enabled);
             AddMenuItems(submenu, item.submenu, item.radio, window);
             RegisterPeer(item.id, submenu->menuAction());
@@ -494,6 +689,7 @@ void CreateMenuBar(PeerId id, ViewSpec description, std::vector<MenuSpec> menus,
         bar->setNativeMenuBar(false);
         for (const MenuSpec& menuSpec : menus) {
             QMenu* menu = bar->addMenu(QString::fromStdString(menuSpec.title));
+            menu->setAccessibleName(menu->title());
             AddMenuItems(menu, menuSpec.items, menuSpec.radio, window);
         }
         Place(bar, id, description);

@@ -4,16 +4,42 @@
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QWidget>
+#include <functional>
 #include <optional>
+#include <utility>
 
+#include "kit/interface/InterfaceDefs.h"
 #include "kit/qt/Bridge.h"
 
+class QAccessibleEvent;
 class QLabel;
 class QLineEdit;
 
 namespace kit::qt {
 
-// A kit window: its close box asks the window's thread instead of closing.
+// The keys that have a code of their own in the kit (B_UP_ARROW, ...) instead of a character.
+inline constexpr std::pair<Qt::Key, char> kKeyCodes[] = {
+    {Qt::Key_Up, B_UP_ARROW},       {Qt::Key_Down, B_DOWN_ARROW},     {Qt::Key_Left, B_LEFT_ARROW},
+    {Qt::Key_Right, B_RIGHT_ARROW}, {Qt::Key_Home, B_HOME},           {Qt::Key_End, B_END},
+    {Qt::Key_PageUp, B_PAGE_UP},    {Qt::Key_PageDown, B_PAGE_DOWN},  {Qt::Key_Return, B_ENTER},
+    {Qt::Key_Enter, B_ENTER},       {Qt::Key_Space, B_SPACE},         {Qt::Key_Tab, B_TAB},
+    {Qt::Key_Escape, B_ESCAPE},     {Qt::Key_Backspace, B_BACKSPACE}, {Qt::Key_Delete, B_DELETE},
+    {Qt::Key_Insert, B_INSERT},
+};
+
+// Lets assistive tools see the kit's drawn views as tables and its string views' texts.
+void InstallAccessibility();
+// Whether the peers tell of their changes: while an assistive tool listens (none does on most
+// desktops, and then a tick of the clock costs nothing more), or while a test watches them.
+bool AccessibilityListening();
+// Tells assistive tools of a change, and the watcher, if any.
+void TellAccessibility(QAccessibleEvent* event);
+// From now on, watcher sees every change the peers tell of (Qt hands its own update handler
+// nothing until a tool listens, which no test platform has).
+void WatchAccessibility(std::function<void(QAccessibleEvent*)> watcher);
+
+// A kit window: its close box asks the window's thread instead of closing, and so does Escape in
+// an application-modal one (a dialog).
 class WindowPeer : public QWidget {
     Q_OBJECT
 public:
@@ -23,6 +49,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     const BMessenger fMessenger;
@@ -30,12 +57,27 @@ private:
 
 // A drawn view: keeps a full image of what its view drew, in device pixels, into which it paints
 // each piece the view publishes, and repaints only that piece; sends mouse presses to the view,
-// and its size and device pixel ratio whenever they differ from its view's canvas.
+// its size and device pixel ratio whenever they differ from its view's canvas, and keys and
+// focus changes once it is navigable. To assistive tools it may be a table of named cells.
 class CanvasPeer : public QWidget {
     Q_OBJECT
 public:
     CanvasPeer(QWidget* parent, QSize size, BMessenger target);
     void Paint(QPoint at, const QImage& piece);
+    // What assistive tools read: the table's cells, row by row, the focused one (-1: none) and
+    // the latest announcement.
+    struct Table {
+        int columns = 0;
+        int rows = 0;
+        QStringList names;
+        int focus = -1;
+        QString announcement;
+    };
+    const Table& AccessibleTable() const { return fTable; }
+    void SetTable(int columns, int rows);
+    void SetCell(int index, const QString& name);
+    void SetFocusCell(int index);
+    void Announce(const QString& text);
     const QImage& Image() const { return fImage; }
     // What the view has sent so far: the pieces, and the bytes of their pixels.
     int64 Pieces() const { return fPieces; }
@@ -49,14 +91,19 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     // Tells the view when its size or scale on screen is not its canvas's any more.
     void CheckSize();
     // A white image of the canvas's size and scale.
     void NewImage();
+    void SendFocus(bool focused);
 
     const BMessenger fTarget;
+    Table fTable;
     // The size and scale the view's canvas has, or will have once the view has the last report.
     QSize fKitSize;
     qreal fKitScale = 1;
@@ -111,7 +158,8 @@ private:
     const std::shared_ptr<SharedText> fText;
 };
 
-// A text view: shows its shared text, and typing feeds it.
+// A text view: shows its shared text, and typing feeds it. Tab moves the focus on, as in the
+// rest of a window; Ctrl+Tab types a tab.
 class TextEditPeer : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -119,6 +167,9 @@ public:
     // Shows what the kit changed since the last look: the new end, or the whole text when whole
     // or when the kit changed more than the end.
     void Update(bool whole);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     const std::shared_ptr<SharedText> fText;

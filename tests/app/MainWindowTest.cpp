@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -471,3 +472,58 @@ INSTANTIATE_TEST_SUITE_P(Boxes, MainWindowCloseBoxTest, testing::ValuesIn(kOpenB
                          [](const testing::TestParamInfo<OpenBox>& info) {
                              return info.param.name;
                          });
+
+TEST_F(MainWindowTest, AssistiveToolsSeeNamedControlsABoardOfCellsAndHearWhatChanges) {
+    const auto told = inspect::WatchAccessibility();
+    const std::optional<inspect::AccessibleNode> tree = inspect::AccessibleTree(kTitle);
+    ASSERT_TRUE(tree);
+    // Every control has a name; the status texts are named by their text and say what it is.
+    std::function<void(const inspect::AccessibleNode&)> named = [&](const auto& node) {
+        if (node.role != "Client" && node.role != "Separator" && node.role != "Window") {
+            EXPECT_NE(node.name, "") << node.role;
+        }
+        for (const inspect::AccessibleNode& child : node.children)
+            named(child);
+    };
+    named(*tree);
+    for (const auto& [name, role, description] :
+         {std::tuple{"Menu", "MenuBar", ""},
+          {"Board", "Table", ""},
+          {"Listen for connections...", "StaticText", "Network"},
+          {"X: 0", "StaticText", "Games won by X"},
+          {"O: 0", "StaticText", "Games won by O"}}) {
+        const inspect::AccessibleNode* node = tree->Find(name);
+        ASSERT_TRUE(node) << name;
+        EXPECT_EQ(node->role, role);
+        EXPECT_EQ(node->description, description);
+    }
+    // The board: 15 x 15 cells named as the moves count them, the cursor's cell, the centre,
+    // focused while the board has the focus.
+    auto table = inspect::AccessibleTable(kTitle, "gamruta");
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->columns * 100 + table->rows, 1515);
+    EXPECT_EQ(table->cells[2 * 15 + 7], "Column 8, row 3, empty");
+    EXPECT_EQ(tree->Find("Board")->children[14 * 15].name, "Column 1, row 15, empty");
+    ASSERT_TRUE(WaitUntil([] { return View("gamruta").focused; }));
+    EXPECT_EQ(table->focusedColumn * 100 + table->focusedRow, 707);
+
+    // A move is told in its cell and by the board; the cursor follows the keys.
+    ASSERT_TRUE(inspect::Click(kTitle, BPoint(50, 90)) && inspect::PressKey(kTitle, B_LEFT_ARROW));
+    ASSERT_TRUE(WaitUntil([&] {
+        table = inspect::AccessibleTable(kTitle, "gamruta");
+        return table->cells[3 * 15 + 2] == "Column 3, row 4, X" && table->focusedColumn == 6;
+    }));
+    messenger.SendMessage(MSG_X_WON);
+    auto toldOf = [&](const inspect::AccessibleEventInfo& wanted) {
+        return std::ranges::any_of(*told, [&](const inspect::AccessibleEventInfo& event) {
+            return event.event == wanted.event && event.role == wanted.role &&
+                   event.name == wanted.name && event.description == wanted.description;
+        });
+    };
+    ASSERT_TRUE(WaitUntil([&] {
+        return toldOf({"NameChanged", "StaticText", "X: 1", "Games won by X"});
+    }));
+    EXPECT_TRUE(toldOf({"NameChanged", "Cell", "Column 3, row 4, X", ""}));
+    EXPECT_TRUE(toldOf({"DescriptionChanged", "Table", "Board", "X played at column 3, row 4"}));
+    EXPECT_TRUE(toldOf({"Focus", "Cell", "Column 7, row 8, empty", ""}));
+}

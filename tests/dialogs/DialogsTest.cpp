@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <optional>
@@ -236,8 +237,7 @@ TEST(DialogsTest, ConnectingMakesThisSideTheClientAndItsChatWindowsSendReadAndRe
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
     EXPECT_TRUE(OneChatShows("too late", true, "Send"));
     ASSERT_TRUE(inspect::Close(kMain));
-    EXPECT_TRUE(
-        WaitUntil([] { return be_app->CountWindows() == 0 && inspect::Alerts().empty(); }));
+    EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0 && inspect::Alerts().empty(); }));
     ASSERT_TRUE(peer.ReadUntilClosed());
     EXPECT_TRUE(peer.Received() == expected || peer.Received() == expected + "DIS\n")
         << peer.Received();
@@ -572,4 +572,74 @@ TEST(DialogsTest, ChatsShowAfterTheirWindowWasClosed) {
     std::iota(shown.begin(), shown.end(), 0);
     shown.erase(shown.begin() + 15);
     EXPECT_TRUE(WaitUntil([&] { return ChatNumbersShown() == shown; }));
+}
+
+// Keys in the connect dialog and the compose window, each case in a window of its own, opened
+// fresh. Nothing listens here, so a connect attempt ends in the failure alert, and without a link
+// a chat that goes out ends in the alert that says it was not sent.
+TEST(DialogsTest, KeysOfTheConnectDialogAndTheComposeWindow) {
+    Program program;
+    auto chatShows = [](const char* text, const char* focused) {
+        std::vector<inspect::WindowInfo> chats = ChatWindows();
+        return chats.size() == 1 && chats[0].View("Textruta")->text == text &&
+               chats[0].View(focused)->focused;
+    };
+    struct Case {
+        const char* what;
+        const char* window;
+        const char* typed;
+        std::vector<std::pair<char, uint32>> keys;
+        std::function<bool()> outcome;
+    };
+    const Case cases[] = {
+        {"Enter in the address connects", kDialog, "127.0.0.1", {{B_ENTER, 0}}, FailureAlertShown},
+        {"Escape closes the dialog",
+         kDialog,
+         "",
+         {{B_ESCAPE, 0}},
+         [] { return !inspect::FindWindow(kDialog) && Status() == "Listen for connections..."; }},
+        {"Enter types a line feed",
+         kChat,
+         "a",
+         {{B_ENTER, 0}},
+         [=] { return chatShows("a\n", "Textruta"); }},
+        {"Tab moves on to Send", kChat, "a", {{B_TAB, 0}}, [=] { return chatShows("a", "ok"); }},
+        {"Ctrl+Tab types a tab",
+         kChat,
+         "a",
+         {{B_TAB, B_CONTROL_KEY}},
+         [=] { return chatShows("a\t", "Textruta"); }},
+        {"Ctrl+Enter sends",
+         kChat,
+         "a",
+         {{B_ENTER, B_CONTROL_KEY}},
+         [] {
+             const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
+             return alerts.size() == 1 &&
+                    alerts[0].text == "The message was not sent: no other player is connected.";
+         }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        if (test.window == kDialog) {
+            ASSERT_TRUE(OpenDialog());
+        } else {
+            ASSERT_EQ(program.messenger.SendMessage(MSG_SEND_MESSAGE), B_OK);
+            ASSERT_TRUE(WaitUntil([] { return ChatWindows().size() == 1; }));
+        }
+        const char* field = test.window == kDialog ? "test" : "Textruta";
+        ASSERT_TRUE(
+            WaitUntil([&] { return inspect::FindWindow(test.window)->View(field)->focused; }));
+        ASSERT_TRUE(inspect::Type(test.window, field, test.typed));
+        for (const auto& [key, modifiers] : test.keys)
+            ASSERT_TRUE(inspect::PressKey(test.window, key, modifiers));
+        EXPECT_TRUE(WaitUntil(test.outcome));
+        for (const inspect::AlertInfo& alert : inspect::Alerts())
+            inspect::PressAlertButton(alert.title, "OK");
+        inspect::Close(test.window);
+        ASSERT_TRUE(WaitUntil([&] {
+            return be_app->CountWindows() == 1 && !inspect::FindWindow(test.window) &&
+                   inspect::Alerts().empty();
+        }));
+    }
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <ranges>
 #include <set>
 #include <sstream>
@@ -101,6 +102,13 @@ bool FiveMarked(int column, int row, rgb_color color) {
             return false;
     }
     return true;
+}
+// The keyboard's cursor frames the cell: the frame's left edge, beside the grid line, is green.
+bool CursorAt(int column, int row) {
+    return PixelIs(column * 20 - 19, row * 20 - 10, {0, 150, 0, 255});
+}
+bool Keys(std::initializer_list<char> keys) {
+    return std::ranges::all_of(keys, [](char key) { return inspect::PressKey(windowTitle, key); });
 }
 
 // Waits for the one alert, X's win, and presses its OK.
@@ -216,6 +224,32 @@ TEST_F(GameViewTest, LocalClicksAlternateAndDrawMarksOnTheGrid) {
     // The last row, just above the status row.
     ASSERT_TRUE(inspect::Click(windowTitle, BPoint(50, 315)));
     ASSERT_TRUE(WaitUntil([] { return At(3, 15, 'O') && ClockIs(kRed); }));
+}
+
+TEST_F(GameViewTest, AWholeGameIsPlayedWithTheKeys) {
+    ASSERT_TRUE(WaitUntil([] { return View("gamruta").focused; })) << "the board has the focus";
+    // The cursor shows with the first key; it starts at the centre and stops at the edges.
+    ASSERT_TRUE(Keys({B_HOME, B_PAGE_UP, B_LEFT_ARROW, B_UP_ARROW}));
+    ASSERT_TRUE(WaitUntil([] { return CursorAt(1, 1); }));
+    EXPECT_FALSE(CursorAt(8, 8) || CursorAt(1, 2) || CursorAt(2, 1));
+    // X along the top row, O below it, with Space and Enter as clicks.
+    for (int column = 1; column <= 4; ++column) {
+        ASSERT_TRUE(Keys({B_SPACE}) &&
+                    WaitUntil([=] { return At(column, 1, 'X') && ClockIs(kBlue); }));
+        ASSERT_TRUE(Keys({B_DOWN_ARROW, B_ENTER}) &&
+                    WaitUntil([=] { return At(column, 2, 'O') && ClockIs(kRed); }));
+        ASSERT_TRUE(Keys({B_UP_ARROW, B_RIGHT_ARROW}));
+    }
+    // An occupied cell takes nothing; End and Page Down reach the far corner.
+    ASSERT_TRUE(Keys({B_LEFT_ARROW, B_SPACE, B_END, B_PAGE_DOWN}));
+    ASSERT_TRUE(WaitUntil([] { return CursorAt(15, 15) && !CursorAt(4, 1); }));
+    EXPECT_TRUE(At(4, 1, 'X') && ClockIs(kRed) && At(15, 15, ' '));
+    ASSERT_TRUE(Keys(
+        {B_HOME, B_PAGE_UP, B_RIGHT_ARROW, B_RIGHT_ARROW, B_RIGHT_ARROW, B_RIGHT_ARROW, B_SPACE}));
+    ASSERT_TRUE(XWins() && inspect::Activate(windowTitle));
+    // The next game, O's, starts with the cursor at the centre once the board has the focus.
+    ASSERT_TRUE(WaitUntil([] { return ClockIs(kBlue) && CursorAt(8, 8) && At(1, 1, ' '); }));
+    ASSERT_TRUE(Keys({B_ENTER}) && WaitUntil([] { return At(8, 8, 'O') && ClockIs(kRed); }));
 }
 
 TEST_F(GameViewTest, FiveInARowIsAnnouncedAndTheLoserStartsTheNextGame) {
@@ -359,18 +393,18 @@ TEST_F(GameViewTest, ClientPlaysXOnlyOnItsTurn) {
     Put("5", "5");
     ASSERT_TRUE(Play(2, 2, 'X'));
     EXPECT_TRUE(At(5, 5, ' '));
-    // O's turn: the click is refused.
-    ASSERT_TRUE(Click(3, 3));
+    // O's turn: the click is refused, and so is a key (the cursor is at the centre).
+    ASSERT_TRUE(Click(3, 3) && Keys({B_SPACE}));
     PostTurn(PLAYER_X);
     ASSERT_TRUE(WaitUntil([] { return ClockIs(kRed); }));
-    EXPECT_TRUE(At(3, 3, ' '));
+    EXPECT_TRUE(At(3, 3, ' ') && At(8, 8, ' '));
     // A move of a link that ended before it was handled is dropped; then the peer's move, and X
     // may play again.
     Put("6", "6", 1);
     Put("3", "3");
     ASSERT_TRUE(WaitUntil([] { return At(3, 3, 'O'); }));
     EXPECT_TRUE(At(6, 6, ' '));
-    ASSERT_TRUE(Play(4, 4, 'X'));
+    ASSERT_TRUE(Keys({B_ENTER}) && WaitUntil([] { return At(8, 8, 'X') && ClockIs(kBlue); }));
 }
 
 TEST_F(GameViewTest, APeersMoveStillQueuedLandsInNoLocalGame) {
@@ -718,8 +752,8 @@ TEST_F(GameViewTest, TheBoardFollowsTheWindowSquareCentredAtTheDevicesResolution
     ASSERT_TRUE(inspect::Click(windowTitle, BPoint(x0 + 13, 20 + y0 + 13)));
     ASSERT_TRUE(WaitUntil([&] { return pixelIs(x0 + 13, y0 + 13, kRed); })) << "X on (8, 8)";
     EXPECT_TRUE(WaitUntil([&] {
-        return inspect::ScreenPixel(windowTitle, int((x0 + 13) * scale), int((20 + y0 + 13) * scale)) ==
-               kRed;
+        return inspect::ScreenPixel(windowTitle, int((x0 + 13) * scale),
+                                    int((20 + y0 + 13) * scale)) == kRed;
     })) << "and on screen";
     EXPECT_TRUE(pixelIs(x0 + 4, y0 + 4, kRed) && pixelIs(x0 + 22, y0 + 22, kRed));
     EXPECT_TRUE(pixelIs(x0 + 13, y0 + 4, kWhite) && pixelIs(x0 + 4, y0 + 13, kWhite));
