@@ -78,6 +78,14 @@ void GameView::AttachedToWindow() {
             CellChanged(column, row, 0);
     }
     SetAccessibleFocusCell(cursorColumn - 1, cursorRow - 1);
+    FrameResized(Bounds().Width(), Bounds().Height());
+}
+
+void GameView::FrameResized(float, float) {
+    // The cells move with the board, as assistive tools should find them.
+    const Grid grid = BoardGrid();
+    const float span = grid.cell * Board::kSize;
+    SetAccessibleTableArea(BRect(grid.left, grid.top, grid.left + span - 1, grid.top + span - 1));
 }
 
 int32 GameView::LinkState() const {

@@ -55,6 +55,7 @@ public:
     void KeyDown(const char* bytes, int32 numBytes) override;
     void FocusChanged(bool focused) override;
     void AttachedToWindow() override;
+    void FrameResized(float width, float height) override;
 
     // Empties the board and starts a game; a local one also ends any link and listens again.
     void NewGame(bool network, int firstPlayer);

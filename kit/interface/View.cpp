@@ -170,6 +170,11 @@ void BView::SetAccessibleTable(int32 columns, int32 rows) {
     kit::qt::SetAccessibleTable(fPeer, columns, rows);
 }
 
+void BView::SetAccessibleTableArea(BRect area) {
+    KIT_CHECK(CallerMayChange() && fWindow != nullptr);
+    kit::qt::SetAccessibleTableArea(fPeer, area);
+}
+
 void BView::SetAccessibleCell(int32 column, int32 row, const char* name) {
     KIT_CHECK(CallerMayChange());
     const size_t index = size_t(row) * fTableColumns + column;

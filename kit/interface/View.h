@@ -70,6 +70,8 @@ public:
     // To assistive tools the view (in its window) is a table of columns x rows cells, counted
     // from 0, each named by SetAccessibleCell; a name that does not change is not sent again.
     void SetAccessibleTable(int32 columns, int32 rows);
+    // Where the table's cells lie in the view (all of its bounds until this is said).
+    void SetAccessibleTableArea(BRect area);
     void SetAccessibleCell(int32 column, int32 row, const char* name);
     // The table's focused cell while the view has the keyboard focus; -1, -1 for none.
     void SetAccessibleFocusCell(int32 column, int32 row);

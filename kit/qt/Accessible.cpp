@@ -18,6 +18,11 @@ namespace {
 
 class CanvasAccessible;
 
+// Where a table's cells lie in its view.
+QRect CellArea(const QWidget* canvas, const CanvasPeer::Table& table) {
+    return table.area.isNull() ? canvas->rect() : table.area;
+}
+
 // A cell of a drawn view's table. It has no object of its own: the table owns it, and it
 // answers from the peer's table as long as the peer is there.
 class CellAccessible : public QAccessibleInterface, public QAccessibleTableCellInterface {
@@ -47,9 +52,10 @@ public:
         if (!isValid())
             return {};
         const CanvasPeer::Table& table = fCanvas->AccessibleTable();
-        const int width = fCanvas->width() / table.columns;
-        const int height = fCanvas->height() / table.rows;
-        const QPoint origin = fCanvas->mapToGlobal(QPoint(0, 0));
+        const QRect area = CellArea(fCanvas, table);
+        const int width = area.width() / table.columns;
+        const int height = area.height() / table.rows;
+        const QPoint origin = fCanvas->mapToGlobal(area.topLeft());
         return QRect(origin.x() + columnIndex() * width, origin.y() + rowIndex() * height, width,
                      height);
     }
@@ -123,11 +129,12 @@ public:
     }
     QAccessibleInterface* childAt(int x, int y) const override {
         const CanvasPeer::Table& table = Table();
-        const QPoint local = Canvas()->mapFromGlobal(QPoint(x, y));
-        if (table.names.isEmpty() || !Canvas()->rect().contains(local))
+        const QRect area = CellArea(Canvas(), table);
+        const QPoint local = Canvas()->mapFromGlobal(QPoint(x, y)) - area.topLeft();
+        if (table.names.isEmpty() || !QRect(QPoint(), area.size()).contains(local))
             return nullptr;
-        const int column = local.x() * table.columns / Canvas()->width();
-        const int row = local.y() * table.rows / Canvas()->height();
+        const int column = local.x() * table.columns / area.width();
+        const int row = local.y() * table.rows / area.height();
         return child(row * table.columns + column);
     }
     QAccessibleInterface* focusChild() const override {

@@ -178,6 +178,7 @@ void SetAccessibleName(PeerId id, std::string name);
 // are counted from 0, row by row. The focused cell is the table's focus while the view has the
 // keyboard focus (-1: none).
 void SetAccessibleTable(PeerId id, int32 columns, int32 rows);
+void SetAccessibleTableArea(PeerId id, BRect area);
 void SetAccessibleCell(PeerId id, int32 index, std::string name);
 void SetAccessibleFocusCell(PeerId id, int32 index);
 // Tells assistive tools text about a drawn view (its description, changed even to the same text).

@@ -308,6 +308,13 @@ void SetAccessibleName(PeerId id, std::string name) {
     });
 }
 
+void SetAccessibleTableArea(PeerId id, BRect area) {
+    Post([id, area] {
+        if (auto* canvas = FindPeer<CanvasPeer>(id))
+            canvas->SetTableArea(ToQRect(area));
+    });
+}
+
 void SetAccessibleTable(PeerId id, int32 columns, int32 rows) {
     Post([id, columns, rows] {
         if (auto* canvas = FindPeer<CanvasPeer>(id))

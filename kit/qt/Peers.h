@@ -72,9 +72,11 @@ public:
         QStringList names;
         int focus = -1;
         QString announcement;
+        QRect area;  // where the cells lie in the view; null: all of it
     };
     const Table& AccessibleTable() const { return fTable; }
     void SetTable(int columns, int rows);
+    void SetTableArea(QRect area) { fTable.area = area; }
     void SetCell(int index, const QString& name);
     void SetFocusCell(int index);
     void Announce(const QString& text);
