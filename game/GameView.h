@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "engine/Engine.h"
 #include "game/Board.h"
@@ -70,6 +71,10 @@ public:
     // The board pass: the marks not yet drawn, the newest mark found, and with checkWin the win
     // or draw announcement. What Draw drew stays; the pass adds what changed since.
     void DrawGame(bool checkWin);
+
+    // When the window is not the active one: the urgency hint, and text in a desktop notification
+    // (replacing the one before). The user is told what happened while they were elsewhere.
+    void NotifyUser(const std::string& text);
 
     // The link, set by the main window before it shows; null once the link is gone.
     NetView* netView = nullptr;

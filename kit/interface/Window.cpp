@@ -53,6 +53,13 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* target) {
         view->Redraw();
         return;
     }
+    if (target == this && message->what == B_WINDOW_ACTIVATED) {
+        int8 active = 0;
+        message->FindInt8("active", &active);
+        fActive = active != 0;
+        WindowActivated(fActive);
+        return;
+    }
     if (view != nullptr && message->what == B_MOUSE_DOWN) {
         BPoint where;
         if (message->FindPoint("where", &where) == B_OK)
@@ -94,4 +101,16 @@ status_t BWindow::SetFeel(window_feel feel) {
     KIT_CHECK(CallerMayChange());
     kit::qt::SetWindowModal(fPeer, feel == B_MODAL_APP_WINDOW_FEEL);
     return B_OK;
+}
+
+void BWindow::AddToSubset(const BWindow* owner) {
+    KIT_CHECK(!fShown);
+    if (owner != nullptr && owner != this)
+        kit::qt::SetWindowOwner(fPeer, owner->fPeer);
+}
+
+void BWindow::WindowActivated(bool) {}
+
+void BWindow::RequestAttention() {
+    kit::qt::RequestAttention(fPeer);
 }

@@ -3,7 +3,8 @@
 // setters run on the building thread before Show and on the window's thread afterwards. A window
 // joins the application (and its quitting) when it is shown, and deletes itself when it quits (see
 // BLooper::Quit); one never shown belongs to whoever made it. The close box posts
-// B_QUIT_REQUESTED.
+// B_QUIT_REQUESTED. Whether the window is active reaches its thread as B_WINDOW_ACTIVATED, in
+// order with its other messages.
 #pragma once
 
 #include <memory>
@@ -34,6 +35,18 @@ public:
     void SetTitle(const char* title);
     uint32 Flags() const { return fFlags; }
     status_t SetFeel(window_feel feel);
+    // Before Show: the window belongs to owner. It opens over it (cascaded from its top left
+    // corner, on its screen), stays in front of it (transient for it) and hides with it. owner
+    // must outlive the window.
+    void AddToSubset(const BWindow* owner);
+
+    // Whether the window has the focus, as last reported to its thread. Window's thread.
+    bool IsActive() const { return fActive; }
+    // Called on the window's thread when the window gains or loses the focus.
+    virtual void WindowActivated(bool active);
+    // Sets the window's urgency hint: the desktop shows that it asks for attention (its taskbar
+    // entry flashes) until the user activates it. Nothing while it is active.
+    void RequestAttention();
 
     // Shows what the views have drawn so far, before the window's thread goes on to block.
     void UpdateIfNeeded() { MessageHandled(); }
@@ -56,6 +69,7 @@ private:
     std::string fTitle;
     const uint32 fFlags;
     bool fShown = false;
+    bool fActive = false;
     const void* fGroup = nullptr;
     kit::ViewList fChildren;
 };

@@ -44,6 +44,9 @@ struct WindowInfo {
     bool zoomable;
     bool modal;
     bool floating;
+    bool active;        // it has the focus
+    bool attention;     // its urgency hint is set (on a platform that has one; not offscreen)
+    std::string owner;  // the title of the window it belongs to (transient for); empty for none
     std::vector<MenuInfo> menus;
     std::vector<ViewInfo> views;
     const ViewInfo* View(const std::string& name) const;
@@ -70,6 +73,8 @@ bool PressButton(const std::string& window, const std::string& view);
 bool Type(const std::string& window, const std::string& view, const std::string& text);
 // The close box.
 bool Close(const std::string& window);
+// Gives the window the focus, as a click on it would.
+bool Activate(const std::string& window);
 // A pixel of a drawn view as it is shown.
 std::optional<rgb_color> Pixel(const std::string& window, const std::string& view, int x, int y);
 // Every pixel of a drawn view as it is shown, row by row; empty when there is no such view.
@@ -93,5 +98,31 @@ struct LabelState {
 };
 std::shared_ptr<const std::vector<LabelState>> WatchLabel(const std::string& window,
                                                           const std::string& view);
+
+// A desktop's notification service (org.freedesktop.Notifications) on the session bus, on a
+// connection of its own, for as long as it lives: it keeps what it got and answers each Notify
+// call with a new id, or, made with answers false, never answers (a service that hangs). Its
+// calls may come on any thread.
+struct Notification {
+    std::string appName;
+    uint32 replacesId;
+    std::string icon;
+    std::string summary;
+    std::string body;
+    std::string desktopEntry;  // the "desktop-entry" hint
+    uint32 id;                 // the id the service gave it
+};
+class NotificationService {
+public:
+    explicit NotificationService(bool answers = true);
+    ~NotificationService();
+    // Whether it owns the service's name on the bus.
+    bool Serving() const;
+    std::vector<Notification> Received() const;
+
+private:
+    struct Server;
+    std::unique_ptr<Server> fServer;
+};
 
 }  // namespace kit::qt::inspect

@@ -1,5 +1,6 @@
 // The peer widgets of windows, views, controls and menus.
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,7 +11,9 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextCursor>
+#include <algorithm>
 #include <cstring>
 
 #include "kit/application/AppDefs.h"
@@ -60,6 +63,31 @@ WindowPeer::WindowPeer(const WindowSpec& description) : fMessenger(description.w
         setFixedSize(size());
     setProperty(kWindowProperty, true);
     setAutoFillBackground(true);
+    // Shown without the focus: the window manager is asked not to activate it.
+    setAttribute(Qt::WA_ShowWithoutActivating, (description.flags & B_OPEN_WITHOUT_FOCUS) != 0);
+}
+
+void WindowPeer::Open() {
+    if (QWidget* owner = parentWidget()) {
+        // Cascaded by the owner's other windows on screen, so that none hides another; a window
+        // that would reach past the owner's screen is moved back onto it.
+        int others = 0;
+        for (auto* sibling : owner->findChildren<WindowPeer*>(Qt::FindDirectChildrenOnly))
+            others += sibling != this && sibling->isVisible();
+        const int offset = 40 + 24 * (others % 8);
+        QRect place(owner->geometry().topLeft() + QPoint(offset, offset), size());
+        if (const QScreen* screen = owner->screen()) {
+            const QRect available = screen->availableGeometry();
+            place.moveRight(std::min(place.right(), available.right()));
+            place.moveBottom(std::min(place.bottom(), available.bottom()));
+            place.moveLeft(std::max(place.left(), available.left()));
+            place.moveTop(std::max(place.top(), available.top()));
+        }
+        setGeometry(place);
+    }
+    show();
+    if (!testAttribute(Qt::WA_ShowWithoutActivating))
+        activateWindow();
 }
 
 void WindowPeer::AskToQuit() {
@@ -70,6 +98,15 @@ void WindowPeer::closeEvent(QCloseEvent* event) {
     // The window's own thread decides, through QuitRequested.
     event->ignore();
     AskToQuit();
+}
+
+void WindowPeer::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    BMessage activated(B_WINDOW_ACTIVATED);
+    activated.AddInt8("active", isActiveWindow() ? 1 : 0);
+    fMessenger.SendMessage(&activated);
 }
 
 CanvasPeer::CanvasPeer(QWidget* parent, QSize size, BMessenger target)
@@ -131,10 +168,26 @@ void SetWindowModal(PeerId id, bool modal) {
 void ShowWindow(PeerId id) {
     Post([id] {
         if (auto* window = FindPeer<WindowPeer>(id)) {
-            window->show();
-            window->activateWindow();
+            window->Open();
             GiveWindowsTheProgramIcon();
         }
+    });
+}
+
+void SetWindowOwner(PeerId id, PeerId owner) {
+    Post([id, owner] {
+        auto* window = FindPeer<WindowPeer>(id);
+        auto* ownerPeer = FindPeer<WindowPeer>(owner);
+        // A top-level child: Qt makes it transient for its owner.
+        if (window != nullptr && ownerPeer != nullptr)
+            window->setParent(ownerPeer, window->windowFlags());
+    });
+}
+
+void RequestAttention(PeerId id) {
+    Post([id] {
+        if (auto* window = FindPeer<WindowPeer>(id))
+            QApplication::alert(window);
     });
 }
 

@@ -12,16 +12,20 @@ class QLineEdit;
 
 namespace kit::qt {
 
-// A kit window: its close box asks the window's thread instead of closing.
+// A kit window: its close box asks the window's thread instead of closing; a change of focus is
+// reported to the window's thread. An owned window is a child of its owner's peer.
 class WindowPeer : public QWidget {
     Q_OBJECT
 public:
     explicit WindowPeer(const WindowSpec& description);
     // Asks the window's thread to quit (B_QUIT_REQUESTED), as the close box does.
     void AskToQuit();
+    // Shows the window: an owned one cascaded over its owner and on its screen.
+    void Open();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     const BMessenger fMessenger;
