@@ -26,6 +26,10 @@ dpkg-dev
 file
 desktop-file-utils
 appstream
+lintian
+weston
+qt6-wayland
+dbus-daemon
 "
 
 missing=""

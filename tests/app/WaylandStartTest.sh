@@ -1,0 +1,74 @@
+#!/bin/sh
+# The program starts on a Wayland compositor (a headless Weston) with Qt's Wayland platform, shows
+# its window there, and quits with status 0 on SIGTERM. Shown: the compositor configured the
+# toplevel titled "Quillet ..." and the program acknowledged it and attached a drawn buffer to its
+# surface, as the client's Wayland log records.
+# Usage: WaylandStartTest.sh path/to/quillet
+set -u
+program=$1
+runtime=$(mktemp -d)
+chmod 700 "$runtime"
+trap 'kill ${compositor:-} ${pid:-} 2>/dev/null; rm -rf "$runtime"' EXIT
+
+# Waits up to $1 tenths of a second for the command after it to succeed.
+within() {
+    tenths=$1
+    shift
+    while ! "$@" >/dev/null 2>&1; do
+        tenths=$((tenths - 1))
+        [ "$tenths" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+
+# Whether the client's log shows its window mapped: the xdg_surface of the toplevel titled
+# "Quillet ...", a configure of it acknowledged, then a buffer attached to its wl_surface.
+shown() {
+    awk '
+        match($0, /get_xdg_surface\(new id xdg_surface@[0-9]+, wl_surface@[0-9]+\)/) {
+            split(substr($0, RSTART, RLENGTH), ids, /[@,)]/)
+            surface_of[ids[2]] = ids[4]
+        }
+        match($0, /xdg_surface@[0-9]+\.get_toplevel\(new id xdg_toplevel@[0-9]+\)/) {
+            split(substr($0, RSTART, RLENGTH), ids, /[@.)]/)
+            xdg_of[ids[4]] = ids[2]
+        }
+        match($0, /xdg_toplevel@[0-9]+\.set_title\("Quillet/) {
+            split(substr($0, RSTART, RLENGTH), ids, /[@.]/)
+            xdg = xdg_of[ids[2]]
+            surface = surface_of[xdg]
+        }
+        xdg != "" && index($0, "-> xdg_surface@" xdg ".ack_configure(") { acked = 1 }
+        acked && index($0, "-> wl_surface@" surface ".attach(wl_buffer@") { found = 1 }
+        END { exit !found }
+    ' "$runtime/client.log"
+}
+
+XDG_RUNTIME_DIR=$runtime weston --backend=headless-backend.so --socket=quillet --idle-time=0 \
+    --width=1024 --height=720 --shell=kiosk-shell.so >"$runtime/weston.log" 2>&1 &
+compositor=$!
+within 100 test -S "$runtime/quillet" || { echo "Weston did not start"; cat "$runtime/weston.log"; exit 1; }
+
+env -u DISPLAY XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=quillet QT_QPA_PLATFORM=wayland \
+    WAYLAND_DEBUG=client "$program" >"$runtime/client.log" 2>&1 &
+pid=$!
+shown_or_ended() {
+    shown || ! kill -0 "$pid" 2>/dev/null
+}
+if ! within 150 shown_or_ended || ! shown; then
+    echo "the window \"Quillet\" never showed on Wayland"
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "the program is still running"
+    else
+        wait "$pid"
+        echo "the program ended with status $?"
+    fi
+    grep -v '^\[' "$runtime/client.log"
+    exit 1
+fi
+kill -TERM "$pid"
+within 100 sh -c "! kill -0 $pid" || { echo "the program did not end on SIGTERM"; exit 1; }
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || { echo "exit status $status, not 0"; grep -v '^\[' "$runtime/client.log"; exit 1; }
+echo "shown on Wayland and quit cleanly"
