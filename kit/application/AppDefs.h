@@ -12,8 +12,6 @@ constexpr uint32 FourLetterCode(const char (&code)[5]) {
 constexpr uint32 B_QUIT_REQUESTED = FourLetterCode("_QRQ");
 // A mouse press on a view: "where" (BPoint, view coordinates), "buttons" (int32), "when" (int64).
 constexpr uint32 B_MOUSE_DOWN = FourLetterCode("_MDN");
-// The window became the active one or stopped being it: "active" (int8, 1 or 0).
-constexpr uint32 B_WINDOW_ACTIVATED = FourLetterCode("_ACT");
 
 // Field type codes of BMessage.
 enum type_code : uint32 {

@@ -14,7 +14,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
       fFrame(frame),
       fTitle(title ? title : ""),
       fFlags(flags) {
-    kit::qt::CreateWindow(fPeer, {frame, fTitle, type, flags, BMessenger(this)});
+    kit::qt::CreateWindow(fPeer, {frame, fTitle, type, flags, BMessenger(this), fActive});
 }
 
 BWindow::~BWindow() {
@@ -51,13 +51,6 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* target) {
     BView* view = target == this ? nullptr : dynamic_cast<BView*>(target);
     if (view != nullptr && message->what == kRedraw) {
         view->Redraw();
-        return;
-    }
-    if (target == this && message->what == B_WINDOW_ACTIVATED) {
-        int8 active = 0;
-        message->FindInt8("active", &active);
-        fActive = active != 0;
-        WindowActivated(fActive);
         return;
     }
     if (view != nullptr && message->what == B_MOUSE_DOWN) {
@@ -108,8 +101,6 @@ void BWindow::AddToSubset(const BWindow* owner) {
     if (owner != nullptr && owner != this)
         kit::qt::SetWindowOwner(fPeer, owner->fPeer);
 }
-
-void BWindow::WindowActivated(bool) {}
 
 void BWindow::RequestAttention() {
     kit::qt::RequestAttention(fPeer);

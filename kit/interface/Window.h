@@ -3,10 +3,10 @@
 // setters run on the building thread before Show and on the window's thread afterwards. A window
 // joins the application (and its quitting) when it is shown, and deletes itself when it quits (see
 // BLooper::Quit); one never shown belongs to whoever made it. The close box posts
-// B_QUIT_REQUESTED. Whether the window is active reaches its thread as B_WINDOW_ACTIVATED, in
-// order with its other messages.
+// B_QUIT_REQUESTED. IsActive and RequestAttention are safe from any thread.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,10 +40,8 @@ public:
     // must outlive the window.
     void AddToSubset(const BWindow* owner);
 
-    // Whether the window has the focus, as last reported to its thread. Window's thread.
-    bool IsActive() const { return fActive; }
-    // Called on the window's thread when the window gains or loses the focus.
-    virtual void WindowActivated(bool active);
+    // Whether the window has the focus, as the GUI thread last saw it.
+    bool IsActive() const { return fActive->load(); }
     // Sets the window's urgency hint: the desktop shows that it asks for attention (its taskbar
     // entry flashes) until the user activates it. Nothing while it is active.
     void RequestAttention();
@@ -69,7 +67,8 @@ private:
     std::string fTitle;
     const uint32 fFlags;
     bool fShown = false;
-    bool fActive = false;
+    // Set by the peer as the window gains and loses the focus.
+    const std::shared_ptr<std::atomic<bool>> fActive = std::make_shared<std::atomic<bool>>(false);
     const void* fGroup = nullptr;
     kit::ViewList fChildren;
 };

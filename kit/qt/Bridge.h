@@ -8,6 +8,7 @@
 // types.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -106,6 +107,8 @@ struct WindowSpec {
     uint32 type;
     uint32 flags;
     BMessenger window;  // gets B_QUIT_REQUESTED from the close box
+    // Whether the window has the focus: the peer keeps it, the window reads it.
+    std::shared_ptr<std::atomic<bool>> active;
 };
 void CreateWindow(PeerId id, WindowSpec description);
 void SetWindowTitle(PeerId id, std::string title);

@@ -49,7 +49,8 @@ void Place(Widget* widget, PeerId id, const ViewSpec& description) {
 
 }  // namespace
 
-WindowPeer::WindowPeer(const WindowSpec& description) : fMessenger(description.window) {
+WindowPeer::WindowPeer(const WindowSpec& description)
+    : fMessenger(description.window), fActive(description.active) {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
     if (description.type == B_FLOATING_WINDOW)
@@ -104,9 +105,8 @@ void WindowPeer::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::ActivationChange)
         return;
-    BMessage activated(B_WINDOW_ACTIVATED);
-    activated.AddInt8("active", isActiveWindow() ? 1 : 0);
-    fMessenger.SendMessage(&activated);
+    if (fActive != nullptr)
+        fActive->store(isActiveWindow());
 }
 
 CanvasPeer::CanvasPeer(QWidget* parent, QSize size, BMessenger target)

@@ -12,8 +12,8 @@ class QLineEdit;
 
 namespace kit::qt {
 
-// A kit window: its close box asks the window's thread instead of closing; a change of focus is
-// reported to the window's thread. An owned window is a child of its owner's peer.
+// A kit window: its close box asks the window's thread instead of closing; it keeps the window's
+// model of its focus. An owned window is a child of its owner's peer.
 class WindowPeer : public QWidget {
     Q_OBJECT
 public:
@@ -29,6 +29,7 @@ protected:
 
 private:
     const BMessenger fMessenger;
+    const std::shared_ptr<std::atomic<bool>> fActive;
 };
 
 // A drawn view: keeps a full image of what its view drew, into which it paints each piece the
