@@ -73,11 +73,15 @@ protected:
             inspect::Activate(kElsewhere);
         ASSERT_TRUE(WaitUntil([] { return Window(kElsewhere).active && !Window(kTitle).active; }));
     }
-    // A press on the board's cell.
+    // A press on the middle of the board's cell.
     static bool ClickCell(int column, int row) {
-        const float half = Board::kCellPixels / 2.0f;
-        return inspect::Click(kTitle, BPoint((column - 1) * Board::kCellPixels + half,
-                                             20 + (row - 1) * Board::kCellPixels + half));
+        const inspect::WindowInfo main = Window(kTitle);
+        const inspect::ViewInfo* board = main.View("gamruta");
+        if (board == nullptr)
+            return false;
+        const float cell = (board->frame.Width() + 1) / Board::kSize;
+        return inspect::Click(kTitle, BPoint(board->frame.left + (column - 0.5f) * cell,
+                                             board->frame.top + (row - 0.5f) * cell));
     }
 
     MainWindow* const window = new MainWindow();
