@@ -177,7 +177,7 @@ void MainWindow::ShowChat(const char* text) {
         readWindows.pop_back();
     }
     ReadWindow reader{BMessenger(), std::make_shared<chat::ChatInbox>()};
-    new MsgWindow(netView.get(), false, text, &reader.window, reader.inbox);
+    new MsgWindow(netView.get(), false, text, &reader.window, reader.inbox, this);
     readWindows.push_back(reader);
     lastChat = std::move(reader);
 }
@@ -197,6 +197,7 @@ void MainWindow::MessageReceived(BMessage* message) {
         case LINK_SERVER:
             SetListening(false);
             SetLinkStatus("Connected as server");
+            gameView->NotifyUser("The other player connected");
             break;
         case LINK_CLIENT:
             SetListening(false);
@@ -227,9 +228,10 @@ void MainWindow::MessageReceived(BMessage* message) {
             const char* text = nullptr;
             if (message->FindString(FIELD_MSG, &text) != B_OK || netView == nullptr)
                 break;
-            if (message->what == MSG_CHAT_RECEIVED)
+            if (message->what == MSG_CHAT_RECEIVED) {
                 ShowChat(text);
-            else
+                gameView->NotifyUser("New message from the other player");
+            } else
                 ContinueChat(text);
             break;
         }
@@ -298,7 +300,7 @@ void MainWindow::MessageReceived(BMessage* message) {
             break;
         case MSG_SEND_MESSAGE:
             if (netView != nullptr)
-                new MsgWindow(netView.get(), true, nullptr);
+                new MsgWindow(netView.get(), true, nullptr, nullptr, nullptr, this);
             break;
         case MSG_DISCONNECT:
             if (netView == nullptr || netView->linkState == LINK_NOT_CONNECTED)

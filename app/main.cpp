@@ -10,6 +10,7 @@
 int main(int argc, char** argv) {
     const kit::ProgramInfo info{
         .name = "quillet",
+        .displayName = "Quillet",
         .version = QUILLET_VERSION,
         .description = "Five in a row for two players, at one mouse or over the network.",
         .desktopId = "org.example.quillet",

@@ -12,11 +12,13 @@
 #include "net/Protocol.h"
 
 MsgWindow::MsgWindow(NetView* link, bool compose, const char* text, BMessenger* shown,
-                     std::shared_ptr<chat::ChatInbox> inbox)
+                     std::shared_ptr<chat::ChatInbox> inbox, const BWindow* owner)
     : BWindow(BRect(250, 250, 375, 390), "Message", B_FLOATING_WINDOW,
-              B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE),
+              B_NOT_RESIZABLE | B_NOT_ZOOMABLE | (compose ? 0u : uint32(B_OPEN_WITHOUT_FOCUS)),
+              B_CURRENT_WORKSPACE),
       netView(link),
-      inbox(std::move(inbox)) {
+      inbox(std::move(inbox)),
+      owner(owner) {
     const BRect bounds = Bounds();
     BRect frame = bounds;
     frame.right -= B_V_SCROLL_BAR_WIDTH;
@@ -42,6 +44,7 @@ MsgWindow::MsgWindow(NetView* link, bool compose, const char* text, BMessenger* 
     if (shown != nullptr)
         *shown = BMessenger(this);
     SetGroup(link);
+    AddToSubset(owner);
     Show();
 }
 
@@ -49,7 +52,7 @@ void MsgWindow::MessageReceived(BMessage* message) {
     switch (message->what) {
         case MSG_SEND_CHAT:
             if (!textView->IsEditable()) {
-                new MsgWindow(netView, true, nullptr);
+                new MsgWindow(netView, true, nullptr, nullptr, nullptr, owner);
             } else if (netView->SendMessage(protocol::Chat(textView->Text()).c_str()) < 0) {
                 // The text stays, to be sent once a peer is connected again.
                 (new BAlert("Quillet", "The message was not sent: no other player is connected.",

@@ -21,9 +21,11 @@ class MsgWindow : public BWindow {
 public:
     // compose: an empty, editable text; otherwise text (copied here) to read, and the inbox, if
     // any, where more of it arrives. shown, when given, is set to a messenger for the window
-    // before it shows (and may quit at once).
+    // before it shows (and may quit at once). With an owner (the main window, which outlives
+    // it) the window opens over it and stays in front of it. A read window opens without taking
+    // the focus from the player, who may be typing or playing.
     MsgWindow(NetView* link, bool compose, const char* text, BMessenger* shown = nullptr,
-              std::shared_ptr<chat::ChatInbox> inbox = nullptr);
+              std::shared_ptr<chat::ChatInbox> inbox = nullptr, const BWindow* owner = nullptr);
 
     void MessageReceived(BMessage* message) override;
 
@@ -35,6 +37,8 @@ private:
     BButton* sendButton;
     NetView* netView;
     const std::shared_ptr<chat::ChatInbox> inbox;
+    // The window this one belongs to; a reply's window belongs to it too.
+    const BWindow* const owner;
     // Lines of the text shown in read mode (its line feeds and one).
     size_t lines = 1;
 };

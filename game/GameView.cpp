@@ -10,6 +10,7 @@
 #include "game/ComputerPlayer.h"
 #include "game/EnginePlayer.h"
 #include "kit/interface/Alert.h"
+#include "kit/interface/Notification.h"
 #include "kit/interface/Window.h"
 #include "messages/Messages.h"
 #include "net/NetView.h"
@@ -34,6 +35,12 @@ int Other(int player) {
 
 const char* MarkName(int player) {
     return player == PLAYER_X ? "X" : player == PLAYER_O ? "O" : "empty";
+}
+
+// "Your turn: who played at 8, 3", the cell as the board's column and row.
+std::string YourTurn(const char* who, long column, long row) {
+    return std::string("Your turn: ") + who + " played at " + std::to_string(column) + ", " +
+           std::to_string(row);
 }
 
 // A number of the board from a field of a received move; 0 when there is none.
@@ -208,6 +215,8 @@ void GameView::PlaceComputerMove(int32 search, int column, int row) {
     if (UpdateGame(column, row, PLAYER_O) < 0)
         return;
     turn = PLAYER_X;
+    // Before the pass: a winning move's alert holds this thread until it is answered.
+    NotifyUser(YourTurn("the computer", column, row));
     DrawGame(true);
     PostTurn();
 }
@@ -492,6 +501,14 @@ void GameView::PostTurn() {
     mainMessenger.SendMessage(&turnMessage);
 }
 
+void GameView::NotifyUser(const std::string& text) {
+    BWindow* window = Window();
+    if (window == nullptr || window->IsActive())
+        return;
+    window->RequestAttention();
+    kit::Notify(text);
+}
+
 void GameView::MouseDown(BPoint where) {
     // The mouse plays: the cursor goes until a key is pressed.
     keyboardPlay = false;
@@ -580,6 +597,7 @@ void GameView::LinkReport(BMessage* message) {
             // Placed or not (an occupied cell), the turn passes, as it has at the peer.
             UpdateGame(column, row, turn);
             turn = Other(turn);
+            NotifyUser(YourTurn("the other player", column, row));
             DrawGame(true);
             PostTurn();
             break;
@@ -588,6 +606,7 @@ void GameView::LinkReport(BMessage* message) {
             NewGame(true, PLAYER_X);
             break;
         case MSG_NET_GAME_END:
+            NotifyUser("The other player left");
             if (netView != nullptr) {
                 netView->mainMessenger->SendMessage(MSG_RESET_SCORE);
                 netView->DisConnect(true, false);

@@ -96,6 +96,10 @@ public:
     // or draw announcement. What Draw drew stays; the pass adds what changed since.
     void DrawGame(bool checkWin);
 
+    // When the window is not the active one: the urgency hint, and text in a desktop notification
+    // (replacing the one before). The user is told what happened while they were elsewhere.
+    void NotifyUser(const std::string& text);
+
     // The link, set by the main window before it shows; null once the link is gone.
     NetView* netView = nullptr;
 

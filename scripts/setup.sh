@@ -32,6 +32,10 @@ miniupnpd
 miniupnpd-nftables
 nftables
 python3
+lintian
+weston
+qt6-wayland
+dbus-daemon
 "
 
 missing=""

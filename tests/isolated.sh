@@ -5,6 +5,9 @@
 # loopback (CMake then runs such tests one after another).
 # GUI tests show their windows on Qt's offscreen platform.
 export QT_QPA_PLATFORM=offscreen
+# Not the user's session bus: a test's notifications would show on the desktop of whoever runs
+# the tests. The desktop tests bring a bus of their own.
+export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/quillet-tests-use-no-session-bus
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$(dirname "$0")/lsan.supp}"
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$(dirname "$0")/tsan.supp}"

@@ -11,6 +11,7 @@ namespace kit {
 
 struct ProgramInfo {
     std::string name;         // the command, as --help and --version show it; the X11 class
+    std::string displayName;  // the desktop entry's Name, as notifications show it
     std::string version;      // what --version prints after the name
     std::string description;  // one line for --help
     // The desktop entry's file name without ".desktop", and the icon's name in the icon theme.

@@ -23,6 +23,9 @@ enum : uint32 {
     B_NOT_CLOSABLE = 0x00000020,
     B_NOT_ZOOMABLE = 0x00000040,
     B_NOT_MINIMIZABLE = 0x00004000,
+    // The kit's own: the window opens without taking the focus from the window the user is
+    // working in (one the program opens by itself); a click gives it the focus as usual.
+    B_OPEN_WITHOUT_FOCUS = 0x00100000,
 };
 
 constexpr uint32 B_CURRENT_WORKSPACE = 0;

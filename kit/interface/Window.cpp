@@ -16,7 +16,7 @@ BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags,
       fFrame(frame),
       fTitle(title ? title : ""),
       fFlags(flags) {
-    kit::qt::CreateWindow(fPeer, {frame, fTitle, type, flags, BMessenger(this)});
+    kit::qt::CreateWindow(fPeer, {frame, fTitle, type, flags, BMessenger(this), fActive});
 }
 
 BWindow::~BWindow() {
@@ -120,4 +120,14 @@ void BWindow::AddShortcut(uint32 key, uint32 modifiers, BMessage* message) {
     const std::unique_ptr<BMessage> owned(message);
     if (message != nullptr)
         kit::qt::AddShortcut(fPeer, static_cast<char>(key), modifiers, *message, BMessenger(this));
+}
+
+void BWindow::AddToSubset(const BWindow* owner) {
+    KIT_CHECK(!fShown);
+    if (owner != nullptr && owner != this)
+        kit::qt::SetWindowOwner(fPeer, owner->fPeer);
+}
+
+void BWindow::RequestAttention() {
+    kit::qt::RequestAttention(fPeer);
 }

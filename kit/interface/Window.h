@@ -3,9 +3,10 @@
 // setters run on the building thread before Show and on the window's thread afterwards. A window
 // joins the application (and its quitting) when it is shown, and deletes itself when it quits (see
 // BLooper::Quit); one never shown belongs to whoever made it. The close box posts
-// B_QUIT_REQUESTED.
+// B_QUIT_REQUESTED. IsActive and RequestAttention are safe from any thread.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,17 @@ public:
     // window wherever the focus is in it. The window owns message.
     void AddShortcut(uint32 key, uint32 modifiers, BMessage* message);
 
+    // Before Show: the window belongs to owner. It opens over it (cascaded from its top left
+    // corner, on its screen), stays in front of it (transient for it) and hides with it. owner
+    // must outlive the window.
+    void AddToSubset(const BWindow* owner);
+
+    // Whether the window has the focus, as the GUI thread last saw it.
+    bool IsActive() const { return fActive->load(); }
+    // Sets the window's urgency hint: the desktop shows that it asks for attention (its taskbar
+    // entry flashes) until the user activates it. Nothing while it is active.
+    void RequestAttention();
+
     // Shows what the views have drawn so far, before the window's thread goes on to block.
     void UpdateIfNeeded() { MessageHandled(); }
     // Whether the caller may change the window and its views: its own thread, one that holds its
@@ -59,6 +71,8 @@ private:
     std::string fTitle;
     const uint32 fFlags;
     bool fShown = false;
+    // Set by the peer as the window gains and loses the focus.
+    const std::shared_ptr<std::atomic<bool>> fActive = std::make_shared<std::atomic<bool>>(false);
     const void* fGroup = nullptr;
     kit::ViewList fChildren;
 };

@@ -8,6 +8,7 @@
 // types.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -108,11 +109,23 @@ struct WindowSpec {
     uint32 type;
     uint32 flags;
     BMessenger window;  // gets B_QUIT_REQUESTED from the close box
+    // Whether the window has the focus: the peer keeps it, the window reads it.
+    std::shared_ptr<std::atomic<bool>> active;
 };
 void CreateWindow(PeerId id, WindowSpec description);
 void SetWindowTitle(PeerId id, std::string title);
 void SetWindowModal(PeerId id, bool modal);
+// A window with an owner opens over it, cascaded, and stays in front of it (transient for it);
+// one with B_OPEN_WITHOUT_FOCUS opens without taking the focus.
 void ShowWindow(PeerId id);
+void SetWindowOwner(PeerId id, PeerId owner);
+// The urgency hint, until the window is activated; nothing while it is active.
+void RequestAttention(PeerId id);
+// A desktop notification in the name of the program (its desktop entry and icon) through the
+// freedesktop notification service on the session bus, replacing the one it sent last. The bus
+// is talked to on a thread of its own, which waits for no one else and which no one waits for
+// but the application's end (a second at most): without a bus or a service, nothing shows.
+void Notify(std::string summary, std::string body);
 // Destroys any peer (a window with everything in it, a view, an alert).
 void DestroyPeer(PeerId id);
 

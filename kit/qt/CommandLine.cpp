@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "kit/qt/Notifier.h"
+
 namespace kit {
 
 std::optional<int> ReadCommandLine(int argc, const char* const* argv, const ProgramInfo& info) {
@@ -15,6 +17,7 @@ std::optional<int> ReadCommandLine(int argc, const char* const* argv, const Prog
     QCoreApplication::setApplicationName(QString::fromStdString(info.name));
     QCoreApplication::setApplicationVersion(QString::fromStdString(info.version));
     QGuiApplication::setDesktopFileName(QString::fromStdString(info.desktopId));
+    qt::SetNotificationAppName(QString::fromStdString(info.displayName));
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -26,6 +26,7 @@
 
 #include "kit/application/AppDefs.h"
 #include "kit/kernel/Checks.h"
+#include "kit/qt/Notifier.h"
 #include "kit/qt/Peers.h"
 #include "kit/qt/Registry.h"
 // After Qt's public headers: the window system's events as Qt receives them.
@@ -201,6 +202,7 @@ void EndGui() {
         delete gSignalTarget;
         gSignalTarget = nullptr;
     }
+    EndNotifications();
     delete gAlarm;
     gAlarm = nullptr;
     gAlarmWake = nullptr;

@@ -1,10 +1,15 @@
 #include "kit/qt/Inspect.h"
 
 #include <qpa/qplatformbackingstore.h>
+#include <qpa/qplatformwindow.h>
 #include <qpa/qwindowsysteminterface.h>
 #include <QAccessible>
 #include <QApplication>
 #include <QBackingStore>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +23,8 @@
 #include <QStyleFactory>
 #include <QTextDocument>
 #include <QTimer>
+#include <QWindow>
+#include <mutex>
 
 #include "kit/qt/Layout.h"
 #include "kit/qt/Peers.h"
@@ -189,12 +196,17 @@ std::vector<WindowInfo> Windows() {
         if (!top->property(kWindowProperty).toBool() || !top->isVisible())
             continue;
         QRect content = top->geometry();
+        const QPlatformWindow* platform =
+            top->windowHandle() ? top->windowHandle()->handle() : nullptr;
         WindowInfo info{Std(top->windowTitle()),
                         BRect(content.x(), content.y(), content.right(), content.bottom()),
                         top->minimumSize() != top->maximumSize(),
                         bool(top->windowFlags() & Qt::WindowMaximizeButtonHint),
                         top->windowModality() == Qt::ApplicationModal,
                         bool((top->windowFlags() & Qt::Tool) == Qt::Tool),
+                        top->isActiveWindow(),
+                        platform != nullptr && platform->isAlertState(),
+                        top->parentWidget() ? Std(top->parentWidget()->windowTitle()) : "",
                         {},
                         {},
                         {},
@@ -404,6 +416,9 @@ bool Activate(const std::string& window) {
     QWidget* top = FindWindowWidget(window);
     if (top == nullptr || top->windowHandle() == nullptr)
         return false;
+    // The window system's focus as well (a window manager's urgency hint clears with it), and at
+    // once what Qt makes of it, which the offscreen platform would not tell after an alert.
+    top->activateWindow();
     QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::SynchronousDelivery>(
         top->windowHandle(), Qt::ActiveWindowFocusReason);
     return true;
@@ -502,6 +517,63 @@ std::shared_ptr<const std::vector<AccessibleEventInfo>> WatchAccessibility() {
     gAccessibleEvents = std::make_shared<std::vector<AccessibleEventInfo>>();
     kit::qt::WatchAccessibility(RecordAccessibleEvent);
     return gAccessibleEvents;
+}
+
+}  // namespace kit::qt::inspect
+
+namespace kit::qt::inspect {
+
+namespace {
+constexpr char kConnection[] = "inspect-notifications";
+constexpr char kService[] = "org.freedesktop.Notifications";
+constexpr char kPath[] = "/org/freedesktop/Notifications";
+}  // namespace
+
+struct NotificationService::Server : QDBusVirtualObject {
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        const QList<QVariant> arguments = message.arguments();
+        if (message.member() != "Notify" || arguments.size() != 8)
+            return false;
+        std::lock_guard lock(mutex);
+        const QVariantMap hints = qdbus_cast<QVariantMap>(arguments[6]);
+        received.push_back({Std(arguments[0].toString()), arguments[1].toUInt(),
+                            Std(arguments[2].toString()), Std(arguments[3].toString()),
+                            Std(arguments[4].toString()),
+                            Std(hints.value("desktop-entry").toString()), ++lastId});
+        if (answers)
+            connection.send(message.createReply(QVariant::fromValue(lastId)));
+        return true;
+    }
+    QString introspect(const QString&) const override { return {}; }
+
+    mutable std::mutex mutex;  // guards received and lastId
+    std::vector<Notification> received;
+    uint lastId = 0;
+    bool answers = true;
+    bool serving = false;
+};
+
+NotificationService::NotificationService(bool answers) : fServer(std::make_unique<Server>()) {
+    fServer->answers = answers;
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnection);
+    fServer->serving =
+        bus.registerVirtualObject(kPath, fServer.get()) && bus.registerService(kService);
+}
+
+NotificationService::~NotificationService() {
+    QDBusConnection bus(kConnection);
+    bus.unregisterService(kService);
+    bus.unregisterObject(kPath);
+    QDBusConnection::disconnectFromBus(kConnection);
+}
+
+bool NotificationService::Serving() const {
+    return fServer->serving;
+}
+
+std::vector<Notification> NotificationService::Received() const {
+    std::lock_guard lock(fServer->mutex);
+    return fServer->received;
 }
 
 }  // namespace kit::qt::inspect

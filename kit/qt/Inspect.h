@@ -54,6 +54,9 @@ struct WindowInfo {
     bool zoomable;
     bool modal;
     bool floating;
+    bool active;        // it has the focus
+    bool attention;     // its urgency hint is set (on a platform that has one; not offscreen)
+    std::string owner;  // the title of the window it belongs to (transient for); empty for none
     std::vector<MenuInfo> menus;
     std::vector<ViewInfo> views;
     BRect screen;  // the available area of the window's screen
@@ -161,5 +164,30 @@ struct AccessibleEventInfo {
     std::string description;
 };
 std::shared_ptr<const std::vector<AccessibleEventInfo>> WatchAccessibility();
+// A desktop's notification service (org.freedesktop.Notifications) on the session bus, on a
+// connection of its own, for as long as it lives: it keeps what it got and answers each Notify
+// call with a new id, or, made with answers false, never answers (a service that hangs). Its
+// calls may come on any thread.
+struct Notification {
+    std::string appName;
+    uint32 replacesId;
+    std::string icon;
+    std::string summary;
+    std::string body;
+    std::string desktopEntry;  // the "desktop-entry" hint
+    uint32 id;                 // the id the service gave it
+};
+class NotificationService {
+public:
+    explicit NotificationService(bool answers = true);
+    ~NotificationService();
+    // Whether it owns the service's name on the bus.
+    bool Serving() const;
+    std::vector<Notification> Received() const;
+
+private:
+    struct Server;
+    std::unique_ptr<Server> fServer;
+};
 
 }  // namespace kit::qt::inspect

@@ -1,6 +1,7 @@
 // The peer widgets of windows, views, controls and menus.
 #include <QAccessible>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -119,7 +120,8 @@ void NotifyCell(QWidget* widget, QAccessible::Event what, int index) {
 
 }  // namespace
 
-WindowPeer::WindowPeer(const WindowSpec& description) : fMessenger(description.window) {
+WindowPeer::WindowPeer(const WindowSpec& description)
+    : fMessenger(description.window), fActive(description.active) {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
     if (description.type == B_FLOATING_WINDOW)
@@ -135,6 +137,36 @@ WindowPeer::WindowPeer(const WindowSpec& description) : fMessenger(description.w
                                                                     : QLayout::SetMinimumSize);
     setProperty(kWindowProperty, true);
     setAutoFillBackground(true);
+    // Shown without the focus: the window manager is asked not to activate it.
+    setAttribute(Qt::WA_ShowWithoutActivating, (description.flags & B_OPEN_WITHOUT_FOCUS) != 0);
+}
+
+void WindowPeer::Open() {
+    // The size the style asks for first, then a place where all of it shows.
+    layout()->activate();
+    resize(size().expandedTo(layout()->minimumSize()));
+    if (QWidget* owner = parentWidget()) {
+        // Cascaded by the owner's other windows on screen, so that none hides another; a window
+        // that would reach past the owner's screen is moved back onto it.
+        int others = 0;
+        for (auto* sibling : owner->findChildren<WindowPeer*>(Qt::FindDirectChildrenOnly))
+            others += sibling != this && sibling->isVisible();
+        const int offset = 40 + 24 * (others % 8);
+        QRect place(owner->geometry().topLeft() + QPoint(offset, offset), size());
+        if (const QScreen* screen = owner->screen()) {
+            const QRect available = screen->availableGeometry();
+            place.moveRight(std::min(place.right(), available.right()));
+            place.moveBottom(std::min(place.bottom(), available.bottom()));
+            place.moveLeft(std::max(place.left(), available.left()));
+            place.moveTop(std::max(place.top(), available.top()));
+        }
+        setGeometry(place);
+    } else {
+        KeepOnScreen(this);
+    }
+    show();
+    if (!testAttribute(Qt::WA_ShowWithoutActivating))
+        activateWindow();
 }
 
 void WindowPeer::AskToQuit() {
@@ -155,6 +187,14 @@ void WindowPeer::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void WindowPeer::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (fActive != nullptr)
+        fActive->store(isActiveWindow());
 }
 
 CanvasPeer::CanvasPeer(QWidget* parent, QSize size, BMessenger target)
@@ -391,14 +431,26 @@ void SetWindowModal(PeerId id, bool modal) {
 void ShowWindow(PeerId id) {
     Post([id] {
         if (auto* window = FindPeer<WindowPeer>(id)) {
-            // The size the style asks for first, then a place where all of it shows.
-            window->layout()->activate();
-            window->resize(window->size().expandedTo(window->layout()->minimumSize()));
-            KeepOnScreen(window);
-            window->show();
-            window->activateWindow();
+            window->Open();
             GiveWindowsTheProgramIcon();
         }
+    });
+}
+
+void SetWindowOwner(PeerId id, PeerId owner) {
+    Post([id, owner] {
+        auto* window = FindPeer<WindowPeer>(id);
+        auto* ownerPeer = FindPeer<WindowPeer>(owner);
+        // A top-level child: Qt makes it transient for its owner.
+        if (window != nullptr && ownerPeer != nullptr)
+            window->setParent(ownerPeer, window->windowFlags());
+    });
+}
+
+void RequestAttention(PeerId id) {
+    Post([id] {
+        if (auto* window = FindPeer<WindowPeer>(id))
+            QApplication::alert(window);
     });
 }
 

@@ -39,20 +39,25 @@ void TellAccessibility(QAccessibleEvent* event);
 void WatchAccessibility(std::function<void(QAccessibleEvent*)> watcher);
 
 // A kit window: its close box asks the window's thread instead of closing, and so does Escape in
-// an application-modal one (a dialog).
+// an application-modal one (a dialog); it keeps the window's model of its focus. An owned window
+// is a child of its owner's peer.
 class WindowPeer : public QWidget {
     Q_OBJECT
 public:
     explicit WindowPeer(const WindowSpec& description);
     // Asks the window's thread to quit (B_QUIT_REQUESTED), as the close box does.
     void AskToQuit();
+    // Shows the window: an owned one cascaded over its owner and on its screen.
+    void Open();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     const BMessenger fMessenger;
+    const std::shared_ptr<std::atomic<bool>> fActive;
 };
 
 // A drawn view: keeps a full image of what its view drew, in device pixels, into which it paints
