@@ -26,6 +26,11 @@ dpkg-dev
 file
 desktop-file-utils
 appstream
+pkg-config
+libavahi-client-dev
+avahi-daemon
+dbus-daemon
+dbus-bin
 "
 
 missing=""
