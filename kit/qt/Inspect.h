@@ -29,9 +29,9 @@ struct MenuInfo {
 };
 struct ViewInfo {
     std::string name;
-    std::string kind;  // canvas, label, textcontrol, button, textview, menubar, container
-    std::string text;
-    rgb_color color;  // of the text
+    std::string kind;  // canvas, label, textcontrol, button, textview, list, menubar, container
+    std::string text;  // a list's items, one a line
+    rgb_color color;   // of the text
     bool enabled;
     bool editable;
     bool focused;  // the window's focus widget
@@ -68,6 +68,8 @@ bool TriggerMenuItem(const std::string& window, const std::string& item);
 bool PressButton(const std::string& window, const std::string& view);
 // Types text key by key into a text control or text view ("\n" is the Enter key).
 bool Type(const std::string& window, const std::string& view, const std::string& text);
+// Makes an item of a list view the current one and presses Enter on it, as a user choosing it.
+bool ChooseListItem(const std::string& window, const std::string& view, int row);
 // The close box.
 bool Close(const std::string& window);
 // A pixel of a drawn view as it is shown.
