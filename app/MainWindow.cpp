@@ -4,6 +4,7 @@
 
 #include "app/Clock.h"
 #include "dialogs/MsgWindow.h"
+#include "dialogs/NearbyWindow.h"
 #include "dialogs/NewWindow.h"
 #include "kit/application/Application.h"
 #include "kit/interface/Alert.h"
@@ -42,6 +43,8 @@ MainWindow::MainWindow()
     gameView = new GameView(boardFrame, BMessenger(this));
     AddChild(gameView);
 
+    // Off this thread: connecting to the discovery service never delays the window.
+    playersNearby = std::make_unique<nearby::Nearby>(nearby::ServiceName(), NET_PORT);
     // The board is in the window now, so that its messenger reaches it.
     auto mainMessenger = std::make_unique<BMessenger>(this);
     auto boardMessenger = std::make_unique<BMessenger>(gameView);
@@ -67,6 +70,7 @@ MainWindow::MainWindow()
     internetMenu->AddItem(disconnectItem = Item("Disconnect", MSG_DISCONNECT, 'D'));
     internetMenu->AddItem(sendMessageItem = Item("Send message", MSG_SEND_MESSAGE, 'M'));
     internetMenu->AddItem(Item("My addresses...", MSG_MY_ADDRESSES, 0));
+    internetMenu->AddItem(Item("Players nearby...", MSG_PLAYERS_NEARBY, 0));
     EnableLinkItems(false);
     auto* helpMenu = new BMenu("Help", B_ITEMS_IN_COLUMN);
     helpMenu->AddItem(Item("About...", MSG_ABOUT, 0));
@@ -98,6 +102,11 @@ MainWindow::MainWindow()
 void MainWindow::EnableLinkItems(bool enabled) {
     disconnectItem->SetEnabled(enabled);
     sendMessageItem->SetEnabled(enabled);
+}
+
+void MainWindow::Announce(bool listening) {
+    if (playersNearby != nullptr)
+        playersNearby->SetAnnounced(listening);
 }
 
 void MainWindow::ResetClock(rgb_color color) {
@@ -164,18 +173,23 @@ void MainWindow::ContinueChat(const char* text) {
 void MainWindow::MessageReceived(BMessage* message) {
     switch (message->what) {
         case LINK_NOT_CONNECTED:
+            Announce(false);
             statusView->SetText("Not connected");
             break;
         case LINK_SERVER:
+            Announce(false);
             statusView->SetText("Connected as server");
             break;
         case LINK_CLIENT:
+            Announce(false);
             statusView->SetText("Connected as client");
             break;
         case LINK_LISTENING:
+            Announce(true);
             statusView->SetText("Listen for connections...");
             break;
         case LINK_PORT_IN_USE:
+            Announce(false);
             statusView->SetText("Port 1777 in use");
             break;
         case MSG_X_WON:
@@ -245,6 +259,12 @@ void MainWindow::MessageReceived(BMessage* message) {
             if (netView != nullptr)
                 new NewWindow(netView.get());
             break;
+        case MSG_PLAYERS_NEARBY:
+            // As "Connect...": choosing a player starts a network game.
+            gameView->LeaveComputerGame();
+            if (netView != nullptr)
+                new NearbyWindow(netView.get(), playersNearby.get());
+            break;
         case MSG_SEND_MESSAGE:
             if (netView != nullptr)
                 new MsgWindow(netView.get(), true, nullptr);
@@ -281,6 +301,7 @@ bool MainWindow::QuitRequested() {
         // The dialogs and chat windows use the link: they go first, running their own clean-up
         // against a live link. Then the link ends, so that a connected peer is told.
         be_app->QuitWindows(netView.get());
+        playersNearby.reset();
         gameView->netView = nullptr;
         netView.reset();
     }

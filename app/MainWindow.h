@@ -14,6 +14,7 @@
 #include "kit/interface/MenuBar.h"
 #include "kit/interface/StringView.h"
 #include "kit/interface/Window.h"
+#include "net/Nearby.h"
 #include "net/NetView.h"
 
 class MainWindow : public BWindow {
@@ -33,6 +34,8 @@ public:
 private:
     // "Disconnect" and "Send message", which need a link.
     void EnableLinkItems(bool enabled);
+    // Whether the players nearby are told about this copy: while it listens.
+    void Announce(bool listening);
     // The clock shows "00:00" in color and counts from now.
     void ResetClock(rgb_color color = COLOR_X);
     void ShowAbout();
@@ -45,6 +48,8 @@ private:
     void ContinueChat(const char* text);
 
     GameView* gameView;
+    // The players nearby; released when the window is asked to quit, which withdraws this copy.
+    std::unique_ptr<nearby::Nearby> playersNearby;
     // Ended and released when the window is asked to quit.
     std::unique_ptr<NetView> netView;
     BStringView* statusView;
