@@ -5,6 +5,10 @@
 # loopback (CMake then runs such tests one after another).
 # GUI tests show their windows on Qt's offscreen platform.
 export QT_QPA_PLATFORM=offscreen
+# The system bus of the tests is one where nothing listens (an abstract socket, so each test's
+# network namespace has its own), unless a test starts one: no copy under test announces itself
+# on the machine's network or finds players there.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:abstract=quillet-test-bus
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$(dirname "$0")/lsan.supp}"
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$(dirname "$0")/tsan.supp}"
