@@ -105,13 +105,21 @@ struct Nearby::Poll {
     AvahiServiceBrowser* browser = nullptr;
     std::vector<Found> found;
 
+    // A new client, in place of the one there is (with everything it made).
     void Connect();
+    // A new browser, in place of the one there is, with nothing found yet.
     void Browse();
+    // Connect again after that long.
     void Reconnect(unsigned afterMilliseconds);
+    // No daemon: no one is listed.
     void Lost();
+    // Makes the announcement what the owner wants, when the daemon runs.
     void Announce();
+    // The next alternative of the announced name.
     void Rename();
+    // Shares the players found and the daemon's state, and tells the watchers when they changed.
     void Publish(Service newState);
+    // The owner changed what it wants, or is going.
     void Woken();
 
     static void ReconnectDue(AvahiTimeout*, void* data);
@@ -128,7 +136,7 @@ struct Nearby::Poll {
 };
 
 void Nearby::Poll::ReconnectDue(AvahiTimeout*, void* data) {
-    // The first thing the poll thread runs.
+    // Due first as the poll thread starts, which is named then for debuggers.
     pthread_setname_np(pthread_self(), "Nearby");
     static_cast<Poll*>(data)->Connect();
 }
