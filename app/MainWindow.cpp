@@ -5,6 +5,7 @@
 
 #include "app/Clock.h"
 #include "dialogs/MsgWindow.h"
+#include "dialogs/NearbyWindow.h"
 #include "dialogs/NewWindow.h"
 #include "kit/application/Application.h"
 #include "kit/interface/Alert.h"
@@ -49,6 +50,8 @@ MainWindow::MainWindow()
 
     portMapper = std::make_unique<PortMapper>(
         NET_PORT, portmap::LeaseFrom(std::getenv("QUILLET_MAPPING_LEASE")));
+    // Off this thread: connecting to the discovery service never delays the window.
+    playersNearby = std::make_unique<nearby::Nearby>(nearby::ServiceName(), NET_PORT);
     // The board is in the window now, so that its messenger reaches it.
     auto mainMessenger = std::make_unique<BMessenger>(this);
     auto boardMessenger = std::make_unique<BMessenger>(gameView);
@@ -75,6 +78,7 @@ MainWindow::MainWindow()
     internetMenu->AddItem(disconnectItem = Item("Disconnect", MSG_DISCONNECT, 'D'));
     internetMenu->AddItem(sendMessageItem = Item("Send message", MSG_SEND_MESSAGE, 'M'));
     internetMenu->AddItem(Item("My addresses...", MSG_MY_ADDRESSES, 0));
+    internetMenu->AddItem(Item("Players nearby...", MSG_PLAYERS_NEARBY, 0));
     EnableLinkItems(false);
     auto* helpMenu = new BMenu("Help", B_ITEMS_IN_COLUMN);
     helpMenu->AddItem(Item("About...", MSG_ABOUT, 0));
@@ -115,6 +119,8 @@ MainWindow::MainWindow()
 void MainWindow::SetListening(bool listening) {
     if (portMapper != nullptr)
         portMapper->SetListening(listening);
+    if (playersNearby != nullptr)
+        playersNearby->SetAnnounced(listening);
 }
 
 void MainWindow::EnableLinkItems(bool enabled) {
@@ -298,6 +304,12 @@ void MainWindow::MessageReceived(BMessage* message) {
             if (netView != nullptr)
                 new NewWindow(netView.get());
             break;
+        case MSG_PLAYERS_NEARBY:
+            // As "Connect...": choosing a player starts a network game.
+            gameView->LeaveComputerGame();
+            if (netView != nullptr)
+                new NearbyWindow(netView.get(), playersNearby.get());
+            break;
         case MSG_SEND_MESSAGE:
             if (netView != nullptr)
                 new MsgWindow(netView.get(), true, nullptr, nullptr, nullptr, this);
@@ -342,6 +354,7 @@ bool MainWindow::QuitRequested() {
         // The dialogs and chat windows use the link: they go first, running their own clean-up
         // against a live link. Then the link ends, so that a connected peer is told.
         be_app->QuitWindows(netView.get());
+        playersNearby.reset();
         gameView->netView = nullptr;
         netView.reset();
     }

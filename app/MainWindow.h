@@ -17,6 +17,7 @@
 #include "kit/interface/MenuBar.h"
 #include "kit/interface/StringView.h"
 #include "kit/interface/Window.h"
+#include "net/Nearby.h"
 #include "net/NetView.h"
 #include "net/PortMapper.h"
 
@@ -37,7 +38,8 @@ public:
     GameView* BoardView() const { return gameView; }
 
 private:
-    // Tells the port mapper whether the link listens, until the window quits.
+    // Tells the port mapper and the players nearby whether the link listens, until the window
+    // quits: the port is open on the router and this copy announced exactly while it listens.
     void SetListening(bool listening);
     // "Disconnect" and "Send message", which need a link.
     void EnableLinkItems(bool enabled);
@@ -57,6 +59,8 @@ private:
     GameView* gameView;
     // Opens port 1777 on the home router while the link listens; released after the link.
     std::unique_ptr<PortMapper> portMapper;
+    // The players nearby; released when the window is asked to quit, which withdraws this copy.
+    std::unique_ptr<nearby::Nearby> playersNearby;
     // Ended and released when the window is asked to quit.
     std::unique_ptr<NetView> netView;
     BStringView* statusView;

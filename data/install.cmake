@@ -83,5 +83,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
+# The Avahi client library comes with the dependencies above; its daemon, which finds the players
+# nearby, is what desktops run, and the game plays without it. Wayland sessions need Qt's plugin.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, avahi-daemon")
 include(CPack)

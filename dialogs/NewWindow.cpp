@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "dialogs/Connecting.h"
 #include "messages/Messages.h"
 #include "net/NetView.h"
 
@@ -28,12 +29,7 @@ NewWindow::NewWindow(NetView* link)
 }
 
 NewWindow::~NewWindow() {
-    // Closed without a link made: whatever was tried stops, and the program listens again.
-    if (netView->linkState == LINK_NOT_CONNECTED) {
-        netView->mainMessenger->SendMessage(MSG_RESET_SCORE);
-        netView->DisConnect(true, false);
-        netView->DisListen(true, true);
-    }
+    connecting::GiveUp(netView);
 }
 
 void NewWindow::ShowIdle() {
@@ -51,12 +47,7 @@ void NewWindow::MessageReceived(BMessage* message) {
                 ShowIdle();
                 break;
             }
-            netView->mainMessenger->SendMessage(MSG_RESET_SCORE);
-            netView->DisConnect(true, false);
-            netView->DisListen(true, false);
-            netView->dialogMessenger = std::make_unique<BMessenger>(this);
-            netView->SetAddress(addressField->Text());
-            resume_thread(netView->SpawnMessageLoop());
+            connecting::Start(netView, this, addressField->Text());
             addressField->SetEnabled(false);
             addressField->SetText("Connecting...");
             connectButton->SetLabel("Cancel");

@@ -65,6 +65,13 @@ constexpr uint32_t MSG_ABOUT = 10021;
 // The clock's tick, and the board's blink ticks.
 constexpr uint32_t MSG_TICK = 10041;
 
+// Players nearby: the menu command; the discovery's news to a window that watches it (the list
+// of players or the daemon's state changed); a player chosen in the list ("index", int32, the
+// list view's row).
+constexpr uint32_t MSG_PLAYERS_NEARBY = 7201;
+constexpr uint32_t MSG_NEARBY_CHANGED = 7202;
+constexpr uint32_t MSG_NEARBY_CHOSEN = 7203;
+
 // The connect dialog's button.
 constexpr uint32_t MSG_CONNECT_BUTTON = 12345;
 

@@ -36,6 +36,10 @@ lintian
 weston
 qt6-wayland
 dbus-daemon
+pkg-config
+libavahi-client-dev
+avahi-daemon
+dbus-bin
 "
 
 missing=""

@@ -8,6 +8,10 @@ export QT_QPA_PLATFORM=offscreen
 # Not the user's session bus: a test's notifications would show on the desktop of whoever runs
 # the tests. The desktop tests bring a bus of their own.
 export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/quillet-tests-use-no-session-bus
+# The system bus of the tests is one where nothing listens (an abstract socket, so each test's
+# network namespace has its own), unless a test starts one: no copy under test announces itself
+# on the machine's network or finds players there.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:abstract=quillet-test-bus
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$(dirname "$0")/lsan.supp}"
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$(dirname "$0")/tsan.supp}"

@@ -172,6 +172,15 @@ void UpdateTextEdit(PeerId id);
 void SetTextEditEditable(PeerId id, bool editable);
 // Gives a text area a vertical scroll bar and the frame that includes it.
 void SetVerticalScrollBar(PeerId id, BRect frame);
+// A list of one-line items, one picked at a time; a double-click or Enter on an item sends
+// invoke, with "index" (int32), the item's row, to window. The first item is the current one
+// until the user picks another, so that Enter works at once.
+void CreateListView(PeerId id, ViewSpec description, std::vector<std::string> items,
+                    BMessage invoke, BMessenger window);
+void InsertListItem(PeerId id, int32 index, std::string text);
+void RemoveListItem(PeerId id, int32 index);
+void ClearList(PeerId id);
+void SetListInvocation(PeerId id, BMessage invoke);
 // A plain container (a scroll view's frame).
 void CreateContainer(PeerId id, ViewSpec description);
 void SetEnabled(PeerId id, bool enabled);

@@ -86,6 +86,12 @@ ViewInfo Describe(QWidget* widget, QWidget* window) {
         info.kind = "textview";
         info.text = Std(edit->toPlainText());
         info.editable = !edit->isReadOnly();
+    } else if (auto* list = qobject_cast<ListPeer*>(widget)) {
+        info.kind = "list";
+        QStringList items;
+        for (int row = 0; row < list->count(); ++row)
+            items.push_back(list->item(row)->text());
+        info.text = Std(items.join('\n'));
     } else if (qobject_cast<QMenuBar*>(widget)) {
         info.kind = "menubar";
     }
@@ -371,6 +377,18 @@ bool Type(const std::string& window, const std::string& view, const std::string&
         QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, typed);
         QCoreApplication::sendEvent(target, &release);
     }
+    return true;
+}
+
+bool ChooseListItem(const std::string& window, const std::string& view, int row) {
+    auto* list = qobject_cast<ListPeer*>(FindView(window, view));
+    if (list == nullptr || row < 0 || row >= list->count())
+        return false;
+    list->setCurrentRow(row);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(list, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(list, &release);
     return true;
 }
 

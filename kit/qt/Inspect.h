@@ -35,9 +35,9 @@ struct MenuInfo {
 };
 struct ViewInfo {
     std::string name;
-    std::string kind;  // canvas, label, textcontrol, button, textview, menubar, container
-    std::string text;
-    rgb_color color;  // of the text
+    std::string kind;  // canvas, label, textcontrol, button, textview, list, menubar, container
+    std::string text;  // a list's items, one a line
+    rgb_color color;   // of the text
     bool enabled;
     bool editable;
     bool focused;  // the window's focus widget
@@ -91,6 +91,8 @@ bool PressButton(const std::string& window, const std::string& view);
 bool PressKey(const std::string& window, char key, uint32 modifiers = 0);
 // Types text key by key into a text control or text view ("\n" is the Enter key).
 bool Type(const std::string& window, const std::string& view, const std::string& text);
+// Makes an item of a list view the current one and presses Enter on it, as a user choosing it.
+bool ChooseListItem(const std::string& window, const std::string& view, int row);
 // The close box of the nth window of that title, in the order Windows lists them.
 bool Close(const std::string& window, size_t nth = 0);
 // The window becomes the active one, as a window manager makes it when a box above it closes.

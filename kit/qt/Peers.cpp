@@ -672,6 +672,61 @@ void SetVerticalScrollBar(PeerId id, BRect frame) {
     });
 }
 
+ListPeer::ListPeer(QWidget* parent, const std::vector<std::string>& items, BMessage invoke,
+                   BMessenger window)
+    : QListWidget(parent), fInvoke(std::move(invoke)), fWindow(std::move(window)) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    for (const std::string& text : items)
+        Insert(count(), text);
+    connect(this, &QListWidget::activated, this, [this](const QModelIndex& index) {
+        BMessage chosen(fInvoke);
+        chosen.AddInt32("index", index.row());
+        fWindow.SendMessage(&chosen);
+    });
+}
+
+void ListPeer::Insert(int32 index, const std::string& text) {
+    insertItem(index, QString::fromStdString(text));
+    if (currentRow() < 0)
+        setCurrentRow(0);
+}
+
+void CreateListView(PeerId id, ViewSpec description, std::vector<std::string> items,
+                    BMessage invoke, BMessenger window) {
+    Post([=, description = std::move(description)] {
+        if (QWidget* parent = ParentWidget(description.parent))
+            Place(new ListPeer(parent, items, invoke, window), id, description);
+    });
+}
+
+void InsertListItem(PeerId id, int32 index, std::string text) {
+    Post([id, index, text = std::move(text)] {
+        if (auto* list = FindPeer<ListPeer>(id))
+            list->Insert(index, text);
+    });
+}
+
+void RemoveListItem(PeerId id, int32 index) {
+    Post([id, index] {
+        if (auto* list = FindPeer<ListPeer>(id))
+            delete list->takeItem(index);
+    });
+}
+
+void ClearList(PeerId id) {
+    Post([id] {
+        if (auto* list = FindPeer<ListPeer>(id))
+            list->clear();
+    });
+}
+
+void SetListInvocation(PeerId id, BMessage invoke) {
+    Post([id, invoke = std::move(invoke)] {
+        if (auto* list = FindPeer<ListPeer>(id))
+            list->SetInvocation(invoke);
+    });
+}
+
 void CreateContainer(PeerId id, ViewSpec description) {
     Post([id, description = std::move(description)] {
         if (QWidget* parent = ParentWidget(description.parent))

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QWidget>
 #include <functional>
@@ -181,6 +182,21 @@ protected:
 private:
     const std::shared_ptr<SharedText> fText;
     bool fSetting = false;
+};
+
+// A list view: its items' texts; sends the invocation message for the item activated (a
+// double-click, or Enter on the current item).
+class ListPeer : public QListWidget {
+    Q_OBJECT
+public:
+    ListPeer(QWidget* parent, const std::vector<std::string>& items, BMessage invoke,
+             BMessenger window);
+    void Insert(int32 index, const std::string& text);
+    void SetInvocation(BMessage invoke) { fInvoke = std::move(invoke); }
+
+private:
+    BMessage fInvoke;
+    const BMessenger fWindow;
 };
 
 }  // namespace kit::qt

@@ -152,7 +152,7 @@ TEST_F(MainWindowTest, StartsUpAsTheUserExpects) {
               "[Computer level : [Easy ] [*Medium ] [Hard ]] [New game against an engine... ] [ ] "
               "[Quit Ctrl+Q]\n"
               "Internet: [Connect... Ctrl+C] [Disconnect Ctrl+D off] [Send message Ctrl+M off] "
-              "[My addresses... ]\n"
+              "[My addresses... ] [Players nearby... ]\n"
               "Help: [About... ]\n");
     EXPECT_EQ(Status() + " " + Scores() + " " + Clock().text,
               "Listen for connections... X: 0 O: 0 00:00");
@@ -446,6 +446,7 @@ const OpenBox kOpenBoxes[] = {
     {"MyAddresses", [] { return OpenFromMenu("My addresses...", nullptr); }, true},
     {"WinAlert", WinAlert, true},
     {"ConnectDialog", [] { return OpenFromMenu("Connect...", "New game"); }, false},
+    {"PlayersNearby", [] { return OpenFromMenu("Players nearby...", "Players nearby"); }, false},
     {"FailureAlert", FailureAlert, false},
 };
 
