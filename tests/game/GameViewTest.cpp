@@ -274,6 +274,28 @@ TEST_F(GameViewTest, FiveInARowIsAnnouncedAndTheLoserStartsTheNextGame) {
     ASSERT_TRUE(Play(8, 8, 'O'));
 }
 
+// A full board without five at one mouse is a draw: no score changes, and O, who did not make
+// the last move, opens the next game.
+TEST_F(GameViewTest, AFullBoardIsADrawAndTheOtherPlayerOpensNext) {
+    // Pairs of columns alternate between X and O, and every row flips them: no run is longer
+    // than two. X has one cell more and moves first and last.
+    std::vector<std::pair<int, int>> cells[2];
+    for (int column = 1; column <= Board::kSize; ++column)
+        for (int row = 1; row <= Board::kSize; ++row)
+            cells[((column - 1) / 2 + row) % 2].emplace_back(column, row);
+    for (size_t move = 0; move + 1 < 225; ++move) {
+        const auto [column, row] = cells[move % 2 == 0 ? 1 : 0][move / 2];
+        ASSERT_TRUE(Play(column, row, move % 2 == 0 ? 'X' : 'O')) << move;
+    }
+    ASSERT_TRUE(Click(cells[1].back().first, cells[1].back().second));
+    ASSERT_TRUE(WaitUntil(
+        [] { return inspect::Alerts().size() == 1 && inspect::Alerts()[0].text == "Draw!"; }));
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    ASSERT_TRUE(WaitUntil([] { return ClockIs(kBlue) && Count('X') == 0 && Count('O') == 0; }));
+    EXPECT_EQ(View("x connect").text + " " + View("o connect").text, "X: 0 O: 0");
+    ASSERT_TRUE(Play(8, 8, 'O'));
+}
+
 TEST_F(GameViewTest, NewestMarkBlinksFiveTimesAndEndsDrawn) {
     // The centre of cell (8, 8), after each piece of drawing the board shows.
     const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 150, 150);
