@@ -280,6 +280,23 @@ bool PressAlertButton(const std::string& title, const std::string& label) {
     return false;
 }
 
+bool DismissAlert(const std::string& title, bool closeBox) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->property(kAlertProperty).toBool() || !top->isVisible() ||
+            Std(top->windowTitle()) != title || top->windowHandle() == nullptr)
+            continue;
+        if (closeBox) {
+            QWindowSystemInterface::handleCloseEvent(top->windowHandle());
+            QWindowSystemInterface::flushWindowSystemEvents();
+        } else {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(top->focusWidget() ? top->focusWidget() : top, &press);
+        }
+        return true;
+    }
+    return false;
+}
+
 bool ChooseFile(const std::string& path) {
     for (QWidget* top : QApplication::topLevelWidgets()) {
         auto* dialog = qobject_cast<QFileDialog*>(top);

@@ -75,6 +75,8 @@ struct AlertInfo {
 };
 std::vector<AlertInfo> Alerts();
 bool PressAlertButton(const std::string& title, const std::string& button);
+// Escape pressed in the alert, or its close box.
+bool DismissAlert(const std::string& title, bool closeBox);
 
 // Picks path in the open-file chooser on screen, as a user would, and confirms it; false when no
 // chooser is open.

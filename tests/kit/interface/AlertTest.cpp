@@ -112,9 +112,11 @@ TEST(AlertTest, TheCloseBoxOfAWindowWaitingInAnAlertQuitsItOnceTheAlertIsAnswere
 
 // Go blocks its thread until a button is pressed, or until the thread is stopped; either way the
 // box closes.
+// Escape and the close box press a lone button.
 TEST(AlertTest, GoBlocksItsThreadUntilPressedOrStopped) {
-    for (const bool press : {true, false}) {
-        SCOPED_TRACE(press ? "pressed" : "stopped");
+    enum Way { kPressed, kEscape, kCloseBox, kStopped };
+    for (const Way way : {kPressed, kEscape, kCloseBox, kStopped}) {
+        SCOPED_TRACE(way);
         Outcome outcome;
         thread_id thread = spawn_thread(ShowAbout, "alert", B_NORMAL_PRIORITY, &outcome);
         resume_thread(thread);
@@ -124,8 +126,9 @@ TEST(AlertTest, GoBlocksItsThreadUntilPressedOrStopped) {
         EXPECT_EQ(alert.buttons, std::vector<std::string>{"OK"});
         EXPECT_NE(alert.html.find("font-size:15px\">Quillet</span>"), std::string::npos);
         EXPECT_FALSE(outcome.returned);
-        if (press) {
-            ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+        if (way != kStopped) {
+            ASSERT_TRUE(way == kPressed ? inspect::PressAlertButton("Quillet", "OK")
+                                        : inspect::DismissAlert("Quillet", way == kCloseBox));
             ASSERT_TRUE(WaitUntil([&] { return outcome.returned.load(); }));
             EXPECT_EQ(outcome.pressed, 0);
         } else {
