@@ -11,9 +11,11 @@
 #include "kit/application/Application.h"
 #include "kit/application/CommandLine.h"
 #include "kit/qt/Inspect.h"
+#include "tests/ProgramWindows.h"
 #include "tests/RawPeer.h"
 #include "tests/TestSupport.h"
 
+using testing_support::ChatWindows;
 using testing_support::RawPeer;
 using testing_support::WaitUntil;
 namespace inspect = kit::qt::inspect;
@@ -25,14 +27,6 @@ constexpr char kElsewhere[] = "Elsewhere";
 
 inspect::WindowInfo Window(const char* title) {
     return inspect::FindWindow(title).value_or(inspect::WindowInfo{});
-}
-
-std::vector<inspect::WindowInfo> ChatWindows() {
-    std::vector<inspect::WindowInfo> chats;
-    for (inspect::WindowInfo& window : inspect::Windows())
-        if (window.title == "Message")
-            chats.push_back(std::move(window));
-    return chats;
 }
 
 // The summaries received, one a line.

@@ -16,6 +16,7 @@
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
 #include "messages/Messages.h"
+#include "tests/ProgramWindows.h"
 #include "tests/RawPeer.h"
 #include "tests/Sockets.h"
 #include "tests/TestSupport.h"
@@ -26,9 +27,9 @@ namespace inspect = kit::qt::inspect;
 
 namespace {
 
-constexpr char kTitle[] = "Quillet 1.4";
-constexpr rgb_color kRed{255, 0, 0, 255};
-constexpr rgb_color kBlue{0, 0, 255, 255};
+using testing_support::kBlue;
+using testing_support::kRed;
+constexpr const char* kTitle = testing_support::kMainTitle;
 
 bool MainWindowGone() {
     return !inspect::FindWindow(kTitle) && be_app->CountWindows() == 0;
@@ -36,9 +37,7 @@ bool MainWindowGone() {
 
 // A view of the main window; a blank one when there is none.
 inspect::ViewInfo View(const char* name) {
-    std::optional<inspect::WindowInfo> window = inspect::FindWindow(kTitle);
-    const inspect::ViewInfo* view = window ? window->View(name) : nullptr;
-    return view ? *view : inspect::ViewInfo{};
+    return testing_support::ViewOf(kTitle, name);
 }
 
 // Items as text: " [label shortcut]" each, "*" before a marked label, " off" marking a disabled

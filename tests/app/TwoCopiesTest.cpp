@@ -8,6 +8,7 @@
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
 #include "messages/Messages.h"
+#include "tests/ProgramWindows.h"
 #include "tests/RawPeer.h"
 #include "tests/Sockets.h"
 #include "tests/TestSupport.h"
@@ -18,13 +19,7 @@ namespace inspect = kit::qt::inspect;
 namespace {
 
 constexpr char kServer[] = "Quillet server", kClient[] = "Quillet client";
-constexpr rgb_color kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255};
-
-inspect::ViewInfo View(const char* window, const char* name) {
-    std::optional<inspect::WindowInfo> info = inspect::FindWindow(window);
-    const inspect::ViewInfo* view = info ? info->View(name) : nullptr;
-    return view != nullptr ? *view : inspect::ViewInfo{};
-}
+constexpr auto View = ViewOf;
 
 // A view's text on the server copy, then on the client copy.
 std::string Both(const char* view) {

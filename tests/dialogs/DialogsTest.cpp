@@ -26,6 +26,7 @@
 #include "kit/qt/Inspect.h"
 #include "messages/Messages.h"
 #include "net/Protocol.h"
+#include "tests/ProgramWindows.h"
 #include "tests/RawPeer.h"
 #include "tests/Sockets.h"
 
@@ -34,14 +35,12 @@ namespace inspect = kit::qt::inspect;
 
 namespace {
 
-constexpr char kMain[] = "Quillet 1.4";
+constexpr const char* kMain = kMainTitle;
 constexpr char kDialog[] = "New game";
 constexpr char kChat[] = "Message";
 
 std::string Text(const char* view) {
-    std::optional<inspect::WindowInfo> window = inspect::FindWindow(kMain);
-    const inspect::ViewInfo* info = window ? window->View(view) : nullptr;
-    return info ? info->text : "";
+    return ViewOf(kMain, view).text;
 }
 
 std::string Status() {
@@ -72,14 +71,6 @@ bool FailureAlertShown() {
     return false;
 }
 
-std::vector<inspect::WindowInfo> ChatWindows() {
-    std::vector<inspect::WindowInfo> chats;
-    for (inspect::WindowInfo& window : inspect::Windows())
-        if (window.title == kChat)
-            chats.push_back(std::move(window));
-    return chats;
-}
-
 // Exactly one chat window, showing text and the button, editable or not.
 bool OneChatShows(const std::string& text, bool editable, const std::string& button) {
     std::vector<inspect::WindowInfo> chats = ChatWindows();
@@ -95,7 +86,6 @@ bool OneChatShows(const std::string& text, bool editable, const std::string& but
 // only for an O.
 char Cell(int column, int row) {
     const int x = column * 20 - 10, y = row * 20 - 10;
-    constexpr rgb_color kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255};
     if (inspect::Pixel(kMain, "gamruta", x, y) == kRed)
         return 'X';
     return inspect::Pixel(kMain, "gamruta", x + 8, y) == kBlue ? 'O' : ' ';

@@ -21,6 +21,7 @@
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
 #include "messages/Messages.h"
+#include "tests/ProgramWindows.h"
 #include "tests/RawPeer.h"
 #include "tests/TestSupport.h"
 
@@ -30,11 +31,10 @@ namespace inspect = kit::qt::inspect;
 
 namespace {
 
-constexpr char kPlainTitle[] = "Quillet 1.4";
+using namespace testing_support;
+constexpr const char* kPlainTitle = kMainTitle;
 // The window's title now: it names the engine while one plays.
 std::string windowTitle = kPlainTitle;
-constexpr rgb_color kRed = {255, 0, 0, 255}, kBlue = {0, 0, 255, 255};
-constexpr rgb_color kBlack = {0, 0, 0, 255}, kWhite = {255, 255, 255, 255};
 
 // A click at the centre of a cell: the board starts under the 20-pixel menu bar.
 bool Click(int column, int row) {
@@ -80,9 +80,7 @@ long Count(char mark) {
 }
 
 inspect::ViewInfo View(const char* name) {
-    std::optional<inspect::WindowInfo> window = inspect::FindWindow(windowTitle);
-    const inspect::ViewInfo* view = window ? window->View(name) : nullptr;
-    return view != nullptr ? *view : inspect::ViewInfo{};
+    return ViewOf(windowTitle, name);
 }
 bool ClockIs(rgb_color color) {
     return View("time status").color == color;

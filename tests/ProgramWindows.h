@@ -1,0 +1,33 @@
+// What the tests read of the program's windows through the inspection hooks: a view of a window,
+// the chat windows, the colours of the marks and of the move clock. Used on the test's thread.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kit/qt/Inspect.h"
+
+namespace testing_support {
+
+constexpr char kMainTitle[] = "Quillet 1.4";
+constexpr rgb_color kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255};
+constexpr rgb_color kBlack{0, 0, 0, 255}, kWhite{255, 255, 255, 255};
+
+// A view of a window; a blank one when there is none.
+inline kit::qt::inspect::ViewInfo ViewOf(const std::string& window, const char* name) {
+    const auto info = kit::qt::inspect::FindWindow(window);
+    const kit::qt::inspect::ViewInfo* view = info ? info->View(name) : nullptr;
+    return view != nullptr ? *view : kit::qt::inspect::ViewInfo{};
+}
+
+// The chat windows on screen, oldest first.
+inline std::vector<kit::qt::inspect::WindowInfo> ChatWindows() {
+    std::vector<kit::qt::inspect::WindowInfo> chats;
+    for (kit::qt::inspect::WindowInfo& window : kit::qt::inspect::Windows())
+        if (window.title == "Message")
+            chats.push_back(std::move(window));
+    return chats;
+}
+
+}  // namespace testing_support
