@@ -216,7 +216,7 @@ void GameView::PlaceComputerMove(int32 search, int column, int row) {
         return;
     turn = PLAYER_X;
     // Before the pass: a winning move's alert holds this thread until it is answered.
-    NotifyUser(YourTurn("the computer", column, row));
+    NotifyUser(YourTurn(engineName.empty() ? "the computer" : engineName.c_str(), column, row));
     DrawGame(true);
     PostTurn();
 }
