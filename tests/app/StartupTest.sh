@@ -9,16 +9,7 @@ log=$(mktemp)
 output=$(mktemp)
 trap 'kill ${server:-} ${pid:-} 2>/dev/null; rm -f "$log" "$output" "${number:-}"' EXIT
 
-# Waits up to $1 tenths of a second for the command after it to succeed.
-within() {
-    tenths=$1
-    shift
-    while ! "$@" >/dev/null 2>&1; do
-        tenths=$((tenths - 1))
-        [ "$tenths" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
+. "$(dirname "$0")/within.sh"
 
 # The id of the window "Quillet 1.4" of 301 x 341; fails while there is none.
 window_id() {

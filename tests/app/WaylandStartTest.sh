@@ -8,16 +8,7 @@ runtime=$(mktemp -d)
 chmod 700 "$runtime"
 trap 'kill ${compositor:-} ${pid:-} 2>/dev/null; rm -rf "$runtime"' EXIT
 
-# Waits up to $1 tenths of a second for the command after it to succeed.
-within() {
-    tenths=$1
-    shift
-    while ! "$@" >/dev/null 2>&1; do
-        tenths=$((tenths - 1))
-        [ "$tenths" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
+. "$(dirname "$0")/within.sh"
 
 # Whether the client's log shows its window mapped: its toplevel titled "Quillet ...", then a
 # configure acknowledged, then a buffer attached to a surface (the program has no other window).

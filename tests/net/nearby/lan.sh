@@ -11,13 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 prefix=$2
 dir=$3
 
-# Waits up to $1 tenths of a second for the command after it to succeed.
-within() {
-    tenths=$1; shift
-    while ! "$@" >/dev/null 2>&1; do
-        tenths=$((tenths - 1)); [ "$tenths" -gt 0 ] || return 1; sleep 0.1
-    done
-}
+. "$here/../../app/within.sh"
 
 if [ "$1" = down ]; then
     for pid in "$dir"/*.pid; do
