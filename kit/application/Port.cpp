@@ -7,6 +7,36 @@
 
 namespace kit {
 
+namespace {
+std::mutex gPortsMutex;  // guards gPorts; taken before a port's own mutex, never after it
+std::vector<Port*> gPorts;
+}  // namespace
+
+Port::Port() {
+    std::lock_guard lock(gPortsMutex);
+    gPorts.push_back(this);
+}
+
+Port::~Port() {
+    std::lock_guard lock(gPortsMutex);
+    std::erase(gPorts, this);
+}
+
+void Port::WakeOwners() {
+    std::lock_guard lock(gPortsMutex);
+    for (Port* port : gPorts)
+        port->WakeForTimer();
+}
+
+void Port::WakeForTimer() {
+    std::unique_lock lock(fMutex);
+    if (fClosed)
+        return;
+    Wake wake = TakeWakeLocked(true);
+    lock.unlock();
+    DoWake(wake);
+}
+
 status_t Port::Push(Envelope envelope, bigtime_t timeout, bool force) {
     std::unique_lock lock(fMutex);
     bigtime_t deadline = 0;

@@ -34,6 +34,15 @@ class Port {
 public:
     static constexpr size_t kCapacity = 200;
 
+    Port();
+    ~Port();
+    Port(const Port&) = delete;
+    Port& operator=(const Port&) = delete;
+
+    // Wakes the owner of every port, as a new timer would, so that each looks at its timers
+    // again: for a test that has moved the clock on (kit::AdvanceClock).
+    static void WakeOwners();
+
     // force: enqueue even when full, without waiting (the toolkit's own quit request).
     status_t Push(Envelope envelope, bigtime_t timeout = B_INFINITE_TIMEOUT, bool force = false);
 
@@ -88,6 +97,7 @@ private:
     };
 
     bigtime_t QueueDueTimersLocked();
+    void WakeForTimer();
     Wake TakeWakeLocked(bool forTimer);
     void DoWake(Wake& wake);
     void ReleaseBlockedSenders(std::unique_lock<std::mutex>& lock);

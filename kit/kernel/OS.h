@@ -71,5 +71,13 @@ status_t wait_for_thread(thread_id thread, status_t* exitValue);
 thread_id find_thread(const char* name);
 // Sleeps for the given time. A stop point.
 status_t snooze(bigtime_t microseconds);
-// Microseconds of a monotonic clock.
+// Microseconds of a monotonic clock, plus what kit::AdvanceClock added.
 bigtime_t system_time();
+
+namespace kit {
+// For tests that drive time: moves system_time on by the given microseconds (never back). A
+// wait under way keeps its own deadline; kit::Port::WakeOwners makes the loopers look again.
+void AdvanceClock(bigtime_t microseconds);
+// How far AdvanceClock has moved system_time past the monotonic clock.
+bigtime_t ClockAdvance();
+}  // namespace kit

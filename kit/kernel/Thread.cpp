@@ -298,7 +298,21 @@ status_t snooze(bigtime_t microseconds) {
     return B_OK;
 }
 
+namespace {
+std::atomic<bigtime_t> gClockAdvance{0};
+}
+
+void kit::AdvanceClock(bigtime_t microseconds) {
+    if (microseconds > 0)
+        gClockAdvance.fetch_add(microseconds);
+}
+
+bigtime_t kit::ClockAdvance() {
+    return gClockAdvance.load(std::memory_order_relaxed);
+}
+
 bigtime_t system_time() {
     using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count() +
+           kit::ClockAdvance();
 }

@@ -15,9 +15,10 @@ void WaitWhileEqual(std::atomic<uint32>& word, uint32 value, bigtime_t deadline)
     timespec until{};
     const timespec* timeout = nullptr;
     if (deadline != B_INFINITE_TIMEOUT) {
-        // system_time is the monotonic clock in microseconds, as the deadline is.
-        until.tv_sec = static_cast<time_t>(deadline / 1000000);
-        until.tv_nsec = static_cast<long>(deadline % 1000000) * 1000;
+        // system_time is the monotonic clock in microseconds, moved on by a test's clock.
+        const bigtime_t monotonic = deadline - ClockAdvance();
+        until.tv_sec = static_cast<time_t>(monotonic / 1000000);
+        until.tv_nsec = static_cast<long>(monotonic % 1000000) * 1000;
         timeout = &until;
     }
     // An absolute deadline on the monotonic clock; an interruption or a change of the word

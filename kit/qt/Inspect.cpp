@@ -26,6 +26,7 @@
 #include <QWindow>
 #include <mutex>
 
+#include "kit/application/Port.h"
 #include "kit/qt/Layout.h"
 #include "kit/qt/Peers.h"
 #include "kit/qt/Registry.h"
@@ -164,6 +165,11 @@ void ProcessEvents() {
     bound.start(5);
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void AdvanceClock(bigtime_t microseconds) {
+    kit::AdvanceClock(microseconds);
+    kit::Port::WakeOwners();
 }
 
 bool SetLook(const std::string& style, int pointSize, bool dark) {

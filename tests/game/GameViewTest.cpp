@@ -198,6 +198,25 @@ protected:
         });
         return count;
     }
+    // Moves the clock on a blink tick at a time until shown() counts count drawings.
+    template <typename Shown>
+    static void BlinkUntil(Shown shown, size_t count) {
+        while (shown().size() < count) {
+            const size_t before = shown().size();
+            inspect::AdvanceClock(100000);
+            ASSERT_TRUE(WaitUntil([&] { return shown().size() > before; })) << before;
+        }
+    }
+    // Moves the clock on a second at a time, waiting for the move clock to show each.
+    static bool ClockTicks(int ticks) {
+        for (int tick = 0; tick < ticks; ++tick) {
+            const std::string clock = View("time status").text;
+            inspect::AdvanceClock(1000000);
+            if (!WaitUntil([&] { return View("time status").text != clock; }))
+                return false;
+        }
+        return true;
+    }
     // The computer's answer is on its way to the board, or no search was asked.
     bool ComputerIdle() const { return !window->BoardView()->Computer()->Busy(); }
     // From now on the computer thinks until it is stopped: Hard looks far deeper than a search
@@ -299,15 +318,11 @@ TEST_F(GameViewTest, NewestMarkBlinksFiveTimesAndEndsDrawn) {
     const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 150, 150);
     ASSERT_TRUE(Play(8, 8, 'X'));
     // The move, then ten blink ticks: erased and drawn again five times, ending drawn.
-    const std::vector<rgb_color> blink = {kRed, kWhite, kRed, kWhite, kRed, kWhite,
-                                          kRed, kWhite, kRed, kWhite, kRed};
-    ASSERT_TRUE(WaitUntil([&] { return seen->size() >= blink.size(); }));
+    BlinkUntil([&] { return *seen; }, 11);
     // Nothing more is drawn while the move clock ticks twice.
-    for (int tick = 0; tick < 2; ++tick) {
-        const std::string clock = View("time status").text;
-        ASSERT_TRUE(WaitUntil([&] { return View("time status").text != clock; }));
-    }
-    EXPECT_EQ(*seen, blink);
+    ASSERT_TRUE(ClockTicks(2));
+    EXPECT_EQ(*seen, (std::vector<rgb_color>{kRed, kWhite, kRed, kWhite, kRed, kWhite, kRed, kWhite,
+                                             kRed, kWhite, kRed}));
     EXPECT_TRUE(At(8, 8, 'X'));
 }
 
@@ -320,21 +335,21 @@ TEST_F(GameViewTest, AMoveThatWaitedBehindAnAlertBlinksFiveTimesAndEndsDrawn) {
     // The top of the ring in cell (3, 3), after each piece of drawing the board shows.
     const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 50, 42);
     ASSERT_TRUE(Play(2, 2, 'X'));  // its blink goes on for a second
-    const bigtime_t played = system_time();
     ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "About..."));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
     Put("3", "3");
-    ASSERT_TRUE(WaitUntil([&] { return system_time() >= played + 1200000; }))
-        << "every tick of the X's blink due behind the alert";
+    inspect::AdvanceClock(1200000);  // every tick of the X's blink falls due behind the alert
     ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
-    // X to move two seconds after the peer's move: its blink (a second) is over.
-    ASSERT_TRUE(WaitUntil([] { return ClockIs(kRed) && View("time status").text == "00:02"; }));
     // From the O's first drawing on (the cell is blank before).
-    const std::vector<rgb_color> ring(
-        std::ranges::find_if(*seen, [](rgb_color color) { return color != kWhite; }), seen->end());
-    const std::vector<rgb_color> blink = {kBlue, kWhite, kBlue, kWhite, kBlue, kWhite,
-                                          kBlue, kWhite, kBlue, kWhite, kBlue};
-    EXPECT_EQ(ring, blink);
+    const auto ring = [&] {
+        return std::vector<rgb_color>(
+            std::ranges::find_if(*seen, [](rgb_color color) { return color != kWhite; }),
+            seen->end());
+    };
+    BlinkUntil(ring, 11);
+    ASSERT_TRUE(ClockTicks(2));
+    EXPECT_EQ(ring(), (std::vector<rgb_color>{kBlue, kWhite, kBlue, kWhite, kBlue, kWhite, kBlue,
+                                              kWhite, kBlue, kWhite, kBlue}));
     EXPECT_TRUE(At(3, 3, 'O') && At(2, 2, 'X'));
 }
 
