@@ -75,8 +75,9 @@ status_t snooze(bigtime_t microseconds);
 bigtime_t system_time();
 
 namespace kit {
-// For tests that drive time: moves system_time on by the given microseconds (never back). A
-// wait under way keeps its own deadline; kit::Port::WakeOwners makes the loopers look again.
+// For tests that drive time: moves system_time on by the given microseconds (never back), and
+// wakes every kit thread's sleep or wait to look at its deadline again. A looper waiting for its
+// queue is not among them: kit::Port::WakeOwners wakes those.
 void AdvanceClock(bigtime_t microseconds);
 // How far AdvanceClock has moved system_time past the monotonic clock.
 bigtime_t ClockAdvance();

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "kit/kernel/Checks.h"
 #include "kit/kernel/OS.h"
@@ -303,8 +304,19 @@ std::atomic<bigtime_t> gClockAdvance{0};
 }
 
 void kit::AdvanceClock(bigtime_t microseconds) {
-    if (microseconds > 0)
-        gClockAdvance.fetch_add(microseconds);
+    if (microseconds <= 0)
+        return;
+    gClockAdvance.fetch_add(microseconds);
+    // Every kit thread's sleep or deadline looks at the clock again: each wait already takes a
+    // wake-up without cause as a reason to look again.
+    std::vector<ThreadHandle> threads;
+    {
+        std::lock_guard lock(gThreadsMutex);
+        for (const auto& [id, thread] : gThreads)
+            threads.push_back(thread);
+    }
+    for (const ThreadHandle& thread : threads)
+        Wake(*thread);
 }
 
 bigtime_t kit::ClockAdvance() {

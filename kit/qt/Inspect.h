@@ -15,8 +15,8 @@ namespace kit::qt::inspect {
 
 // Runs the GUI thread's pending events, waiting up to a few milliseconds for one.
 void ProcessEvents();
-// Moves the clock on, as that much time passing would for the runners, the move clock and every
-// later deadline; the time already waited by a thread, a socket or Qt is not shortened.
+// Moves the clock on, as that much time passing would for the runners, the move clock, the kit
+// threads' sleeps and every deadline of system_time; Qt's own timers keep real time.
 void AdvanceClock(bigtime_t microseconds);
 
 // The look of the windows made from now on, as a desktop would set it: a Qt style by name, the
