@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -16,6 +17,12 @@ namespace inspect = kit::qt::inspect;
 
 namespace {
 
+bool AlertShown(const std::string& title) {
+    const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
+    return std::any_of(alerts.begin(), alerts.end(),
+                       [&](auto& alert) { return alert.title == title; });
+}
+
 struct Outcome {
     std::atomic<int32> pressed{-100};
     std::atomic<bool> returned{false};
@@ -24,27 +31,18 @@ struct Outcome {
 int32 ShowAbout(void* data) {
     auto* outcome = static_cast<Outcome*>(data);
     auto* alert = new BAlert("Quillet", "Quillet\nby the Quillet authors\n\n", "OK");
-    BTextView* text = alert->TextView();
-    text->SetStylable(true);
+    alert->TextView()->SetStylable(true);
     BFont big;
     big.SetSize(15);
-    text->SetFontAndColor(0, 7, &big, B_FONT_ALL);
+    alert->TextView()->SetFontAndColor(0, 7, &big, B_FONT_ALL);
     outcome->pressed = alert->Go();
     outcome->returned = true;
     return 0;
 }
 
-bool AlertShown(const std::string& title) {
-    for (const inspect::AlertInfo& alert : inspect::Alerts()) {
-        if (alert.title == title)
-            return true;
-    }
-    return false;
-}
-
 constexpr uint32 kAsk = 1, kTick = 2, kAfter = 3;
 
-// On kAsk starts a runner of three ticks and waits in an alert; once it is dismissed, notes how
+// On kAsk starts a runner of three ticks and waits in an alert; once it is answered, notes how
 // many ticks it had handled when the message it posted itself then arrives.
 class AskingWindow : public BWindow {
 public:
@@ -52,24 +50,18 @@ public:
         : BWindow(BRect(100, 100, 200, 150), "asking", B_TITLED_WINDOW,
                   B_NOT_RESIZABLE | B_NOT_ZOOMABLE) {}
     void MessageReceived(BMessage* message) override {
-        switch (message->what) {
-            case kAsk: {
-                BMessage tick(kTick);
-                fRunner = std::make_unique<BMessageRunner>(BMessenger(this), &tick, 10000, 3);
-                (new BAlert("Question", "Wait?", "OK"))->Go();
-                PostMessage(kAfter);
-                break;
-            }
-            case kTick:
-                ++ticks;
-                break;
-            case kAfter:
-                ticksAfterAlert = ticks.load();
-                break;
+        if (message->what == kAsk) {
+            BMessage tick(kTick);
+            fRunner = std::make_unique<BMessageRunner>(BMessenger(this), &tick, 10000, 3);
+            (new BAlert("Question", "Wait?", "OK"))->Go();
+            PostMessage(kAfter);
+        } else if (message->what == kTick) {
+            ++ticks;
+        } else if (message->what == kAfter) {
+            ticksAfterAlert = ticks.load();
         }
     }
-    std::atomic<int32> ticks{0};
-    std::atomic<int32> ticksAfterAlert{-1};
+    std::atomic<int32> ticks{0}, ticksAfterAlert{-1};
 
 private:
     std::unique_ptr<BMessageRunner> fRunner;
@@ -77,29 +69,22 @@ private:
 
 }  // namespace
 
-TEST(AlertTest, ARunnersMessageWaitsBehindAnAlertOnceAndTheRestFollow) {
+// The ticks that fall due while the window's thread waits in an alert leave one in its queue, and
+// those skipped meanwhile do not count. The close box of a window waiting in an alert (which, being
+// application-modal, blocks it) is kept: the window quits once the alert is answered.
+TEST(AlertTest, AWindowWaitingInAnAlertKeepsOneTickAndItsCloseBoxForAfter) {
     auto* window = new AskingWindow();
     const std::shared_ptr<kit::Port> queue = window->Port();
     window->Show();
     ASSERT_EQ(window->PostMessage(kAsk), B_OK);
     ASSERT_TRUE(WaitUntil([&] { return AlertShown("Question"); }));
-    // The ticks fall due while the window's thread waits in the alert: one joins the queue.
     ASSERT_TRUE(WaitUntil([&] { return queue->Queued() == 1; })) << "the alert queued no tick";
     EXPECT_EQ(window->ticks, 0);
     ASSERT_TRUE(inspect::PressAlertButton("Question", "OK"));
     ASSERT_TRUE(WaitUntil([&] { return window->ticksAfterAlert >= 0; }));
     EXPECT_EQ(window->ticksAfterAlert, 1);
-    // The ticks skipped meanwhile do not count: all three come.
     EXPECT_TRUE(WaitUntil([&] { return window->ticks == 3; }));
-    window->PostMessage(B_QUIT_REQUESTED);
-    ASSERT_TRUE(WaitUntil([] { return !inspect::FindWindow("asking"); }));
-}
 
-// The window system's close request for a window whose thread waits in an alert (the alert, being
-// application-modal, blocks it) is kept: the window quits once the alert is answered.
-TEST(AlertTest, TheCloseBoxOfAWindowWaitingInAnAlertQuitsItOnceTheAlertIsAnswered) {
-    auto* window = new AskingWindow();
-    window->Show();
     ASSERT_EQ(window->PostMessage(kAsk), B_OK);
     ASSERT_TRUE(WaitUntil([&] { return AlertShown("Question"); }));
     ASSERT_TRUE(inspect::Close("asking"));
@@ -110,10 +95,10 @@ TEST(AlertTest, TheCloseBoxOfAWindowWaitingInAnAlertQuitsItOnceTheAlertIsAnswere
     ASSERT_TRUE(gone) << "the close box was lost";
 }
 
-// Go blocks its thread until a button is pressed, or until the thread is stopped; either way the
-// box closes.
-// Escape and the close box press a lone button.
+// Go refuses at once on the GUI thread. Elsewhere it blocks its thread until a button is pressed
+// (Escape and the close box press a lone one), or until the thread is stopped; then the box closes.
 TEST(AlertTest, GoBlocksItsThreadUntilPressedOrStopped) {
+    EXPECT_EQ((new BAlert("fel", "Could'nt connect to the IP", "OK"))->Go(), -1);
     enum Way { kPressed, kEscape, kCloseBox, kStopped };
     for (const Way way : {kPressed, kEscape, kCloseBox, kStopped}) {
         SCOPED_TRACE(way);
@@ -137,8 +122,4 @@ TEST(AlertTest, GoBlocksItsThreadUntilPressedOrStopped) {
         }
         EXPECT_TRUE(WaitUntil([&] { return !AlertShown("Quillet"); }));
     }
-}
-
-TEST(AlertTest, GoOnTheGuiThreadRefusesAtOnce) {
-    EXPECT_EQ((new BAlert("fel", "Could'nt connect to the IP", "OK"))->Go(), -1);
 }
