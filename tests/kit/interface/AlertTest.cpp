@@ -18,32 +18,26 @@ namespace inspect = kit::qt::inspect;
 namespace {
 
 bool AlertShown(const std::string& title) {
-    const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
-    return std::any_of(alerts.begin(), alerts.end(),
-                       [&](auto& alert) { return alert.title == title; });
+    return std::ranges::any_of(inspect::Alerts(),
+                               [&](auto& alert) { return alert.title == title; });
 }
 
-struct Outcome {
-    std::atomic<int32> pressed{-100};
-    std::atomic<bool> returned{false};
-};
-
-int32 ShowAbout(void* data) {
-    auto* outcome = static_cast<Outcome*>(data);
+// Stores the button Go gives in its std::atomic<int32>.
+int32 ShowAbout(void* pressed) {
     auto* alert = new BAlert("Quillet", "Quillet\nby the Quillet authors\n\n", "OK");
     alert->TextView()->SetStylable(true);
     BFont big;
     big.SetSize(15);
     alert->TextView()->SetFontAndColor(0, 7, &big, B_FONT_ALL);
-    outcome->pressed = alert->Go();
-    outcome->returned = true;
+    *static_cast<std::atomic<int32>*>(pressed) = alert->Go();
     return 0;
 }
 
-constexpr uint32 kAsk = 1, kTick = 2, kAfter = 3;
+constexpr uint32 kAsk = 1, kReplace = 2, kAfter = 3, kTick = 10;  // kTick + n: a tick of runner n
 
-// On kAsk starts a runner of three ticks and waits in an alert; once it is answered, notes how
-// many ticks it had handled when the message it posted itself then arrives.
+// On kAsk starts runner 1 without end and runner 3 of three ticks, posts itself kReplace (which
+// replaces runner 1 by runner 2), and waits in an alert; once it is answered, notes how many ticks
+// of runner 3 it had handled when the message it posted itself then arrives.
 class AskingWindow : public BWindow {
 public:
     AskingWindow()
@@ -51,39 +45,52 @@ public:
                   B_NOT_RESIZABLE | B_NOT_ZOOMABLE) {}
     void MessageReceived(BMessage* message) override {
         if (message->what == kAsk) {
-            BMessage tick(kTick);
-            fRunner = std::make_unique<BMessageRunner>(BMessenger(this), &tick, 10000, 3);
+            fEndless = MakeRunner(1, -1);
+            fCounted = MakeRunner(3, 3);
+            PostMessage(kReplace);
             (new BAlert("Question", "Wait?", "OK"))->Go();
             PostMessage(kAfter);
-        } else if (message->what == kTick) {
-            ++ticks;
+        } else if (message->what > kTick) {
+            ++ticks[message->what - kTick];
+        } else if (message->what == kReplace) {
+            fEndless = MakeRunner(2, -1);
         } else if (message->what == kAfter) {
-            ticksAfterAlert = ticks.load();
+            ticksAfterAlert = ticks[3].load();
         }
     }
-    std::atomic<int32> ticks{0}, ticksAfterAlert{-1};
+    std::atomic<int32> ticks[4] = {0, 0, 0, 0}, ticksAfterAlert{-1};
 
 private:
-    std::unique_ptr<BMessageRunner> fRunner;
+    std::unique_ptr<BMessageRunner> MakeRunner(int32 number, int32 count) {
+        BMessage tick(kTick + number);
+        return std::make_unique<BMessageRunner>(BMessenger(this), &tick, 10000, count);
+    }
+    std::unique_ptr<BMessageRunner> fEndless, fCounted;
 };
 
 }  // namespace
 
-// The ticks that fall due while the window's thread waits in an alert leave one in its queue, and
-// those skipped meanwhile do not count. The close box of a window waiting in an alert (which, being
-// application-modal, blocks it) is kept: the window quits once the alert is answered.
-TEST(AlertTest, AWindowWaitingInAnAlertKeepsOneTickAndItsCloseBoxForAfter) {
+// A window held in an alert finds one tick of each runner waiting behind it, not one for every
+// interval, and the ticks skipped meanwhile do not count against a runner's count. A runner
+// replaced by a message that waited behind the alert sends nothing more, not even its tick
+// already waiting (a blink restarted by a move keeps its count). The close box of a window
+// waiting in an alert (which, being application-modal, blocks it) is kept for after.
+TEST(AlertTest, ARunnersMessageWaitsBehindAnAlertOnceAndTheRestFollow) {
     auto* window = new AskingWindow();
     const std::shared_ptr<kit::Port> queue = window->Port();
     window->Show();
     ASSERT_EQ(window->PostMessage(kAsk), B_OK);
     ASSERT_TRUE(WaitUntil([&] { return AlertShown("Question"); }));
-    ASSERT_TRUE(WaitUntil([&] { return queue->Queued() == 1; })) << "the alert queued no tick";
-    EXPECT_EQ(window->ticks, 0);
+    ASSERT_TRUE(WaitUntil([&] { return queue->Queued() == 3; })) << "kReplace and a tick of each";
+    // Five intervals on, still one of each.
+    EXPECT_FALSE(WaitUntil([&] { return queue->Queued() > 3; }, std::chrono::milliseconds(50)));
     ASSERT_TRUE(inspect::PressAlertButton("Question", "OK"));
     ASSERT_TRUE(WaitUntil([&] { return window->ticksAfterAlert >= 0; }));
     EXPECT_EQ(window->ticksAfterAlert, 1);
-    EXPECT_TRUE(WaitUntil([&] { return window->ticks == 3; }));
+    // Five ticks of runner 2 come after runner 3 has sent all it had to.
+    ASSERT_TRUE(WaitUntil([&] { return window->ticks[2] >= 5; }));
+    EXPECT_EQ(window->ticks[3], 3);
+    EXPECT_EQ(window->ticks[1], 0);
 
     ASSERT_EQ(window->PostMessage(kAsk), B_OK);
     ASSERT_TRUE(WaitUntil([&] { return AlertShown("Question"); }));
@@ -102,23 +109,22 @@ TEST(AlertTest, GoBlocksItsThreadUntilPressedOrStopped) {
     enum Way { kPressed, kEscape, kCloseBox, kStopped };
     for (const Way way : {kPressed, kEscape, kCloseBox, kStopped}) {
         SCOPED_TRACE(way);
-        Outcome outcome;
-        thread_id thread = spawn_thread(ShowAbout, "alert", B_NORMAL_PRIORITY, &outcome);
+        std::atomic<int32> pressed{-100};  // until Go returns
+        thread_id thread = spawn_thread(ShowAbout, "alert", B_NORMAL_PRIORITY, &pressed);
         resume_thread(thread);
         ASSERT_TRUE(WaitUntil([&] { return AlertShown("Quillet"); }));
         const inspect::AlertInfo alert = inspect::Alerts().front();
         EXPECT_EQ(alert.text, "Quillet\nby the Quillet authors\n\n");
         EXPECT_EQ(alert.buttons, std::vector<std::string>{"OK"});
         EXPECT_NE(alert.html.find("font-size:15px\">Quillet</span>"), std::string::npos);
-        EXPECT_FALSE(outcome.returned);
+        EXPECT_EQ(pressed, -100);
         if (way != kStopped) {
             ASSERT_TRUE(way == kPressed ? inspect::PressAlertButton("Quillet", "OK")
                                         : inspect::DismissAlert("Quillet", way == kCloseBox));
-            ASSERT_TRUE(WaitUntil([&] { return outcome.returned.load(); }));
-            EXPECT_EQ(outcome.pressed, 0);
+            ASSERT_TRUE(WaitUntil([&] { return pressed == 0; }));
         } else {
             ASSERT_EQ(kill_thread(thread), B_OK);
-            EXPECT_FALSE(outcome.returned) << "code after the stop point ran";
+            EXPECT_EQ(pressed, -100) << "code after the stop point ran";
         }
         EXPECT_TRUE(WaitUntil([&] { return !AlertShown("Quillet"); }));
     }
