@@ -53,10 +53,10 @@ TEST(MessageRunnerTest, NoMessageComesEarlyAndALateOneIsNotMadeUpFor) {
     for (size_t n = 0; n < 3; ++n)
         EXPECT_GE(counter->Times()[n] - made, bigtime_t(n + 1) * kInterval) << "tick " << n + 1;
 
-    // Busy for five intervals: the missed ticks do not all come at once when the looper is free
-    // again; the one after the late one is an interval later.
+    // Busy for five and a half intervals: the one after the late tick is an interval later, not
+    // the next of the runner's first schedule, half an interval on.
     BMessage busy(kBusy);
-    busy.AddInt64("until", system_time() + 5 * kInterval);
+    busy.AddInt64("until", system_time() + 5 * kInterval + kInterval / 2);
     ASSERT_EQ(counter->PostMessage(&busy), B_OK);
     runner = std::make_unique<BMessageRunner>(messenger, &tick, kInterval, 3);
     ASSERT_TRUE(WaitUntil([&] { return counter->Times().size() == 3 + 3; }));

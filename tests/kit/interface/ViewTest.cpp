@@ -26,11 +26,12 @@ struct Stroke {
 constexpr rgb_color kBlack{0, 0, 0, 255}, kWhite{255, 255, 255, 255}, kRed{255, 0, 0, 0},
     kBlue{0, 0, 255, 0};
 
-// Thick and thin, steep and flat, across the edges, and erasures in white over earlier strokes.
+// Thick and thin, steep and flat, across the edges, erasures in white over earlier strokes, and
+// strokes in the pen of the one before.
 const Stroke kStrokes[] = {
     {false, {10, 10}, {100, 80}, 7, kRed},    {false, {0, 45}, {119, 45}, 1, kBlack},
     {false, {60, 0}, {60, 89}, 1, kBlack},    {true, {30, 60}, {8, 8}, 2, kBlue},
-    {false, {-20, 30}, {140, 70}, 5, kBlue},  {true, {112, 6}, {15, 9}, 3, kRed},
+    {false, {-20, 30}, {140, 70}, 5, kBlue},  {true, {112, 6}, {15, 9}, 5, kBlue},
     {false, {10, 10}, {100, 80}, 7, kWhite},  {false, {119, 0}, {0, 89}, 2, kBlack},
     {true, {30, 60}, {8, 8}, 2, kWhite},      {false, {5, 85}, {5, 85}, 1, kRed},
     {false, {40, 20}, {41, 70}, 6, kBlack},   {true, {0, 89}, {20, 20}, 4, kBlue},
