@@ -90,8 +90,7 @@ TEST(LooperTest, AFullQueueHoldsOnlySpawnedSendersAndNoneIsLeftWaitingOrOutOfOrd
     ASSERT_TRUE(patient.Join());
     EXPECT_EQ(patient.lastResult, B_TIMED_OUT);
     EXPECT_EQ(waiting.sent, 0);
-    // This thread was not made with spawn_thread, and a looper posting to itself (kFlood): neither
-    // ever waits.
+    // Neither this thread (not made with spawn_thread) nor a looper posting to itself waits.
     ASSERT_EQ(SendNumbers(messenger, 400, 0), B_OK);
     ASSERT_EQ(messenger.SendMessage(kFlood), B_OK);
     looper->gateOpen = true;
@@ -110,7 +109,7 @@ TEST(LooperTest, AFullQueueHoldsOnlySpawnedSendersAndNoneIsLeftWaitingOrOutOfOrd
         ASSERT_TRUE(WaitUntil([&] { return looper->arrived > before; })) << "stranded at " << i;
     }
 
-    looper->Quit();  // returns once the looper's thread has ended
+    looper->Quit();  // returns once its thread has ended
     EXPECT_FALSE(messenger.IsValid());
     EXPECT_EQ(messenger.SendMessage(kNumbered), B_BAD_PORT_ID);
 }

@@ -70,11 +70,9 @@ private:
 
 }  // namespace
 
-// A window held in an alert finds one tick of each runner waiting behind it, not one for every
-// interval, and the ticks skipped meanwhile do not count against a runner's count. A runner
-// replaced by a message that waited behind the alert sends nothing more, not even its tick
-// already waiting (a blink restarted by a move keeps its count). The close box of a window
-// waiting in an alert (which, being application-modal, blocks it) is kept for after.
+// Behind an alert waits one tick of each runner; the skipped ones do not count. A runner replaced
+// by a message that waited there sends nothing more, not even its tick already waiting (a blink
+// restarted by a move keeps its count). The close box, which the alert blocks, is kept for after.
 TEST(AlertTest, ARunnersMessageWaitsBehindAnAlertOnceAndTheRestFollow) {
     auto* window = new AskingWindow();
     const std::shared_ptr<kit::Port> queue = window->Port();

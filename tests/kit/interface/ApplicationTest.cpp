@@ -22,9 +22,8 @@ public:
     std::vector<bigtime_t> times;
 };
 
-// A window of a group, with views enough that its destructor takes a while. It may quit on its
-// own as soon as it shows, or open another window of its group when it is asked to quit (as a
-// chat window's "Reply" may).
+// A window of a group, with views enough that its destructor takes a while. It may quit as soon
+// as it shows, or open another window of its group when asked to quit (as a chat's "Reply" may).
 class GroupWindow : public BWindow {
 public:
     GroupWindow(const void* group, bool quitAtOnce, bool opensAnother)

@@ -71,9 +71,8 @@ bool AllGone() {
 
 }  // namespace
 
-// A view's messenger, the mouse and the close box all reach the window's own thread; presses pass
-// through the status text laid over the board's last row, and every change of that text or its
-// colour shows.
+// A view's messenger, the mouse and the close box reach the window's thread; presses pass through
+// the status text laid over the board's last row, and every change of that text or colour shows.
 TEST(WindowTest, AViewGetsMessagesAndPressesOnItsWindowsThreadAndLabelsShowEachChange) {
     Record record;
     auto* window = new TestWindow("board", record);
