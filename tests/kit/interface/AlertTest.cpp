@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -16,90 +17,79 @@ namespace inspect = kit::qt::inspect;
 
 namespace {
 
-struct Outcome {
-    std::atomic<int32> pressed{-100};
-    std::atomic<bool> returned{false};
-};
+bool AlertShown(const std::string& title) {
+    return std::ranges::any_of(inspect::Alerts(),
+                               [&](auto& alert) { return alert.title == title; });
+}
 
-int32 ShowAbout(void* data) {
-    auto* outcome = static_cast<Outcome*>(data);
+// Stores the button Go gives in its std::atomic<int32>.
+int32 ShowAbout(void* pressed) {
     auto* alert = new BAlert("Quillet", "Quillet\nby the Quillet authors\n\n", "OK");
-    BTextView* text = alert->TextView();
-    text->SetStylable(true);
+    alert->TextView()->SetStylable(true);
     BFont big;
     big.SetSize(15);
-    text->SetFontAndColor(0, 7, &big, B_FONT_ALL);
-    outcome->pressed = alert->Go();
-    outcome->returned = true;
+    alert->TextView()->SetFontAndColor(0, 7, &big, B_FONT_ALL);
+    *static_cast<std::atomic<int32>*>(pressed) = alert->Go();
     return 0;
 }
 
-bool AlertShown(const std::string& title) {
-    for (const inspect::AlertInfo& alert : inspect::Alerts()) {
-        if (alert.title == title)
-            return true;
-    }
-    return false;
-}
+constexpr uint32 kAsk = 1, kReplace = 2, kAfter = 3, kTick = 10;  // kTick + n: a tick of runner n
 
-constexpr uint32 kAsk = 1, kTick = 2, kAfter = 3;
-
-// On kAsk starts a runner of three ticks and waits in an alert; once it is dismissed, notes how
-// many ticks it had handled when the message it posted itself then arrives.
+// On kAsk starts runner 1 without end and runner 3 of three ticks, posts itself kReplace (which
+// replaces runner 1 by runner 2), and waits in an alert; once it is answered, notes how many ticks
+// of runner 3 it had handled when the message it posted itself then arrives.
 class AskingWindow : public BWindow {
 public:
     AskingWindow()
         : BWindow(BRect(100, 100, 200, 150), "asking", B_TITLED_WINDOW,
                   B_NOT_RESIZABLE | B_NOT_ZOOMABLE) {}
     void MessageReceived(BMessage* message) override {
-        switch (message->what) {
-            case kAsk: {
-                BMessage tick(kTick);
-                fRunner = std::make_unique<BMessageRunner>(BMessenger(this), &tick, 10000, 3);
-                (new BAlert("Question", "Wait?", "OK"))->Go();
-                PostMessage(kAfter);
-                break;
-            }
-            case kTick:
-                ++ticks;
-                break;
-            case kAfter:
-                ticksAfterAlert = ticks.load();
-                break;
+        if (message->what == kAsk) {
+            fEndless = MakeRunner(1, -1);
+            fCounted = MakeRunner(3, 3);
+            PostMessage(kReplace);
+            (new BAlert("Question", "Wait?", "OK"))->Go();
+            PostMessage(kAfter);
+        } else if (message->what > kTick) {
+            ++ticks[message->what - kTick];
+        } else if (message->what == kReplace) {
+            fEndless = MakeRunner(2, -1);
+        } else if (message->what == kAfter) {
+            ticksAfterAlert = ticks[3].load();
         }
     }
-    std::atomic<int32> ticks{0};
-    std::atomic<int32> ticksAfterAlert{-1};
+    std::atomic<int32> ticks[4] = {0, 0, 0, 0}, ticksAfterAlert{-1};
 
 private:
-    std::unique_ptr<BMessageRunner> fRunner;
+    std::unique_ptr<BMessageRunner> MakeRunner(int32 number, int32 count) {
+        BMessage tick(kTick + number);
+        return std::make_unique<BMessageRunner>(BMessenger(this), &tick, 10000, count);
+    }
+    std::unique_ptr<BMessageRunner> fEndless, fCounted;
 };
 
 }  // namespace
 
+// Behind an alert waits one tick of each runner; the skipped ones do not count. A runner replaced
+// by a message that waited there sends nothing more, not even its tick already waiting (a blink
+// restarted by a move keeps its count). The close box, which the alert blocks, is kept for after.
 TEST(AlertTest, ARunnersMessageWaitsBehindAnAlertOnceAndTheRestFollow) {
     auto* window = new AskingWindow();
     const std::shared_ptr<kit::Port> queue = window->Port();
     window->Show();
     ASSERT_EQ(window->PostMessage(kAsk), B_OK);
     ASSERT_TRUE(WaitUntil([&] { return AlertShown("Question"); }));
-    // The ticks fall due while the window's thread waits in the alert: one joins the queue.
-    ASSERT_TRUE(WaitUntil([&] { return queue->Queued() == 1; })) << "the alert queued no tick";
-    EXPECT_EQ(window->ticks, 0);
+    ASSERT_TRUE(WaitUntil([&] { return queue->Queued() == 3; })) << "kReplace and a tick of each";
+    // Five intervals on, still one of each.
+    EXPECT_FALSE(WaitUntil([&] { return queue->Queued() > 3; }, std::chrono::milliseconds(50)));
     ASSERT_TRUE(inspect::PressAlertButton("Question", "OK"));
     ASSERT_TRUE(WaitUntil([&] { return window->ticksAfterAlert >= 0; }));
     EXPECT_EQ(window->ticksAfterAlert, 1);
-    // The ticks skipped meanwhile do not count: all three come.
-    EXPECT_TRUE(WaitUntil([&] { return window->ticks == 3; }));
-    window->PostMessage(B_QUIT_REQUESTED);
-    ASSERT_TRUE(WaitUntil([] { return !inspect::FindWindow("asking"); }));
-}
+    // Five ticks of runner 2 come after runner 3 has sent all it had to.
+    ASSERT_TRUE(WaitUntil([&] { return window->ticks[2] >= 5; }));
+    EXPECT_EQ(window->ticks[3], 3);
+    EXPECT_EQ(window->ticks[1], 0);
 
-// The window system's close request for a window whose thread waits in an alert (the alert, being
-// application-modal, blocks it) is kept: the window quits once the alert is answered.
-TEST(AlertTest, TheCloseBoxOfAWindowWaitingInAnAlertQuitsItOnceTheAlertIsAnswered) {
-    auto* window = new AskingWindow();
-    window->Show();
     ASSERT_EQ(window->PostMessage(kAsk), B_OK);
     ASSERT_TRUE(WaitUntil([&] { return AlertShown("Question"); }));
     ASSERT_TRUE(inspect::Close("asking"));
@@ -110,35 +100,30 @@ TEST(AlertTest, TheCloseBoxOfAWindowWaitingInAnAlertQuitsItOnceTheAlertIsAnswere
     ASSERT_TRUE(gone) << "the close box was lost";
 }
 
-// Go blocks its thread until a button is pressed, or until the thread is stopped; either way the
-// box closes.
-// Escape and the close box press a lone button.
+// Go refuses at once on the GUI thread. Elsewhere it blocks its thread until a button is pressed
+// (Escape and the close box press a lone one), or until the thread is stopped; then the box closes.
 TEST(AlertTest, GoBlocksItsThreadUntilPressedOrStopped) {
+    EXPECT_EQ((new BAlert("fel", "Could'nt connect to the IP", "OK"))->Go(), -1);
     enum Way { kPressed, kEscape, kCloseBox, kStopped };
     for (const Way way : {kPressed, kEscape, kCloseBox, kStopped}) {
         SCOPED_TRACE(way);
-        Outcome outcome;
-        thread_id thread = spawn_thread(ShowAbout, "alert", B_NORMAL_PRIORITY, &outcome);
+        std::atomic<int32> pressed{-100};  // until Go returns
+        thread_id thread = spawn_thread(ShowAbout, "alert", B_NORMAL_PRIORITY, &pressed);
         resume_thread(thread);
         ASSERT_TRUE(WaitUntil([&] { return AlertShown("Quillet"); }));
         const inspect::AlertInfo alert = inspect::Alerts().front();
         EXPECT_EQ(alert.text, "Quillet\nby the Quillet authors\n\n");
         EXPECT_EQ(alert.buttons, std::vector<std::string>{"OK"});
         EXPECT_NE(alert.html.find("font-size:15px\">Quillet</span>"), std::string::npos);
-        EXPECT_FALSE(outcome.returned);
+        EXPECT_EQ(pressed, -100);
         if (way != kStopped) {
             ASSERT_TRUE(way == kPressed ? inspect::PressAlertButton("Quillet", "OK")
                                         : inspect::DismissAlert("Quillet", way == kCloseBox));
-            ASSERT_TRUE(WaitUntil([&] { return outcome.returned.load(); }));
-            EXPECT_EQ(outcome.pressed, 0);
+            ASSERT_TRUE(WaitUntil([&] { return pressed == 0; }));
         } else {
             ASSERT_EQ(kill_thread(thread), B_OK);
-            EXPECT_FALSE(outcome.returned) << "code after the stop point ran";
+            EXPECT_EQ(pressed, -100) << "code after the stop point ran";
         }
         EXPECT_TRUE(WaitUntil([&] { return !AlertShown("Quillet"); }));
     }
-}
-
-TEST(AlertTest, GoOnTheGuiThreadRefusesAtOnce) {
-    EXPECT_EQ((new BAlert("fel", "Could'nt connect to the IP", "OK"))->Go(), -1);
 }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 
 #include "kit/interface/Window.h"
 #include "kit/qt/Inspect.h"
@@ -26,11 +26,12 @@ struct Stroke {
 constexpr rgb_color kBlack{0, 0, 0, 255}, kWhite{255, 255, 255, 255}, kRed{255, 0, 0, 0},
     kBlue{0, 0, 255, 0};
 
-// Thick and thin, steep and flat, across the edges, and erasures in white over earlier strokes.
+// Thick and thin, steep and flat, across the edges, erasures in white over earlier strokes, and
+// strokes in the pen of the one before.
 const Stroke kStrokes[] = {
     {false, {10, 10}, {100, 80}, 7, kRed},    {false, {0, 45}, {119, 45}, 1, kBlack},
     {false, {60, 0}, {60, 89}, 1, kBlack},    {true, {30, 60}, {8, 8}, 2, kBlue},
-    {false, {-20, 30}, {140, 70}, 5, kBlue},  {true, {112, 6}, {15, 9}, 3, kRed},
+    {false, {-20, 30}, {140, 70}, 5, kBlue},  {true, {112, 6}, {15, 9}, 5, kBlue},
     {false, {10, 10}, {100, 80}, 7, kWhite},  {false, {119, 0}, {0, 89}, 2, kBlack},
     {true, {30, 60}, {8, 8}, 2, kWhite},      {false, {5, 85}, {5, 85}, 1, kRed},
     {false, {40, 20}, {41, 70}, 6, kBlack},   {true, {0, 89}, {20, 20}, 4, kBlue},
@@ -43,14 +44,12 @@ class StrokeView : public BView {
 public:
     StrokeView(BRect frame, const char* name, bool all)
         : BView(frame, name, B_FOLLOW_NONE, B_WILL_DRAW), fAll(all) {}
-
     void Draw(BRect) override {
         for (int32 index = 0; fAll && index < kStrokeCount; ++index)
             DrawStroke(kStrokes[index]);
     }
     void MessageReceived(BMessage* message) override {
-        int32 index = 0;
-        if (message->what == kStroke && message->FindInt32("index", &index) == B_OK)
+        if (int32 index; message->what == kStroke && message->FindInt32("index", &index) == B_OK)
             DrawStroke(kStrokes[index]);
     }
 
@@ -94,25 +93,20 @@ TEST(ViewTest, WhatEachMessageDrawsShowsAsOnePassDrawsIt) {
     const std::vector<rgb_color> whole = inspect::Pixels("strokes", "whole");
     ASSERT_EQ(pieces.size(), 120u * 90u);
     ASSERT_EQ(pieces.size(), whole.size());
-    int32 differing = 0, first = -1;
-    for (size_t at = 0; at < whole.size(); ++at) {
-        if (!(pieces[at] == whole[at])) {
-            ++differing;
-            first = first < 0 ? static_cast<int32>(at) : first;
-        }
-    }
-    EXPECT_EQ(differing, 0) << "first at x " << first % 120 << ", y " << first / 120;
+    const auto at =
+        std::mismatch(pieces.begin(), pieces.end(), whole.begin()).first - pieces.begin();
+    EXPECT_EQ(at, ssize_t(pieces.size()))
+        << "first difference at x " << at % 120 << ", y " << at / 120;
     // And where it was drawn: the thin lines lie on their own row and column, and red shows
     // though its alpha byte is 0.
     EXPECT_EQ(inspect::Pixel("strokes", "whole", 100, 5), (rgb_color{255, 0, 0, 255}));
-    for (const char* view : {"piecewise", "whole"}) {
-        EXPECT_EQ(inspect::Pixel("strokes", view, 20, 45), kBlack) << view;
-        EXPECT_EQ(inspect::Pixel("strokes", view, 20, 44), kWhite) << view;
-        EXPECT_EQ(inspect::Pixel("strokes", view, 20, 46), kWhite) << view;
-        EXPECT_EQ(inspect::Pixel("strokes", view, 60, 20), kBlack) << view;
-        EXPECT_EQ(inspect::Pixel("strokes", view, 59, 20), kWhite) << view;
-        EXPECT_EQ(inspect::Pixel("strokes", view, 61, 20), kWhite) << view;
-    }
+    for (const auto& [x, y, color] : {std::tuple{20, 45, kBlack},
+                                      {20, 44, kWhite},
+                                      {20, 46, kWhite},
+                                      {60, 20, kBlack},
+                                      {59, 20, kWhite},
+                                      {61, 20, kWhite}})
+        EXPECT_EQ(inspect::Pixel("strokes", "whole", x, y), color) << x << ", " << y;
 
     window->PostMessage(B_QUIT_REQUESTED);
     ASSERT_TRUE(WaitUntil([] { return !inspect::FindWindow("strokes"); }));

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
+#include <utility>
 
 #include "kit/application/Application.h"
 #include "kit/interface/StringView.h"
@@ -16,22 +16,20 @@ namespace inspect = kit::qt::inspect;
 namespace {
 
 constexpr uint32 kHello = 1;
+constexpr rgb_color kRed{255, 0, 0, 0}, kBlue{0, 0, 255, 0};
 
 // What the views and windows below saw, kept apart from them since they delete themselves.
 struct Record {
     std::atomic<bool> deleted{false};
-    std::atomic<thread_id> helloThread{-1};
-    std::atomic<thread_id> quitRequestedThread{-1};
+    std::atomic<thread_id> helloThread{-1}, quitRequestedThread{-1};
     std::atomic<int32> presses{0};
-    std::atomic<float> x{-1};
-    std::atomic<float> y{-1};
+    std::atomic<float> x{-1}, y{-1};
 };
 
 class BoardLikeView : public BView {
 public:
-    BoardLikeView(BRect frame, Record& record)
-        : BView(frame, "board", B_FOLLOW_NONE, B_WILL_DRAW), fRecord(record) {}
-
+    BoardLikeView(Record& record)
+        : BView(BRect(0, 20, 300, 320), "board", B_FOLLOW_NONE, B_WILL_DRAW), fRecord(record) {}
     void MessageReceived(BMessage* message) override {
         if (message->what == kHello)
             fRecord.helloThread = find_thread(nullptr);
@@ -53,7 +51,6 @@ public:
                   B_NOT_RESIZABLE | B_NOT_ZOOMABLE),
           fRecord(record) {}
     ~TestWindow() override { fRecord.deleted = true; }
-
     bool QuitRequested() override {
         fRecord.quitRequestedThread = find_thread(nullptr);
         return true;
@@ -74,31 +71,50 @@ bool AllGone() {
 
 }  // namespace
 
-// A view's messenger, the mouse and the close box all reach the window's own thread; presses pass
-// through the status text laid over the board's last row.
-TEST(WindowTest, AViewGetsMessagesAndPressesAndDrawsOnItsWindowsThread) {
+// A view's messenger, the mouse and the close box reach the window's thread; presses pass through
+// the status text laid over the board's last row, and every change of that text or colour shows.
+TEST(WindowTest, AViewGetsMessagesAndPressesOnItsWindowsThreadAndLabelsShowEachChange) {
     Record record;
     auto* window = new TestWindow("board", record);
-    auto* view = new BoardLikeView(BRect(0, 20, 300, 320), record);
+    auto* view = new BoardLikeView(record);
     EXPECT_FALSE(BMessenger(view).IsValid()) << "a view in no window has no valid messenger";
     window->AddChild(view);
-    window->AddChild(new BStringView(BRect(1, 310, 150, 340), "status", "Listen..."));
+    auto* status = new BStringView(BRect(1, 310, 150, 340), "status", "Listen...");
+    status->SetHighColor(kRed);
+    window->AddChild(status);
     BMessenger messenger(view);
     ASSERT_TRUE(messenger.IsValid());
     window->Show();
-    const thread_id windowThread = window->Thread();
     ASSERT_EQ(messenger.SendMessage(kHello), B_OK);
     ASSERT_TRUE(WaitUntil([&] { return record.helloThread != -1; }));
-    EXPECT_EQ(record.helloThread, windowThread);
+    EXPECT_EQ(record.helloThread, window->Thread());
 
     ASSERT_TRUE(WaitUntil([&] { return !Gone("board"); }));
-    ASSERT_TRUE(inspect::Click("board", BPoint(25, 45)));
-    ASSERT_TRUE(WaitUntil([&] { return record.presses == 1; }));
-    EXPECT_EQ(BPoint(record.x, record.y), BPoint(25, 25));
-    ASSERT_TRUE(inspect::Click("board", BPoint(10, 315)));
-    ASSERT_TRUE(WaitUntil([&] { return record.presses == 2; }));
-    EXPECT_EQ(BPoint(record.x, record.y), BPoint(10, 295));
+    for (const auto& [click, where] :
+         {std::pair{BPoint(25, 45), BPoint(25, 25)}, std::pair{BPoint(10, 315), BPoint(10, 295)}}) {
+        const int32 before = record.presses;
+        ASSERT_TRUE(inspect::Click("board", click));
+        ASSERT_TRUE(WaitUntil([&] { return record.presses == before + 1; }));
+        EXPECT_EQ(BPoint(record.x, record.y), where);
+    }
 
+    // A text or colour set again changes nothing, and a change back to an earlier one is a change.
+    const std::pair<const char*, rgb_color> changes[] = {
+        {"Listen...", kRed}, {"00:01", kRed}, {"00:01", kBlue}, {"00:02", kBlue}, {"00:01", kRed}};
+    for (const auto& [text, color] : changes) {
+        ASSERT_TRUE(window->Lock());
+        status->SetText(text);
+        status->SetHighColor(color);
+        window->Unlock();
+        EXPECT_TRUE(WaitUntil([&] {
+            auto shown = inspect::FindWindow("board");
+            const inspect::ViewInfo* label = shown ? shown->View("status") : nullptr;
+            return label && label->text == text &&
+                   label->color == rgb_color{color.red, color.green, color.blue, 255};
+        })) << text;
+    }
+
+    const thread_id windowThread = window->Thread();
     ASSERT_TRUE(inspect::Close("board"));
     ASSERT_TRUE(WaitUntil([&] { return Gone("board") && AllGone(); }));
     EXPECT_EQ(record.quitRequestedThread, windowThread);
@@ -115,9 +131,8 @@ TEST(WindowTest, AWindowBeingBuiltWhenTheApplicationQuitsIsAskedOnceShown) {
     window->AddChild(new BStringView(BRect(1, 310, 150, 340), "status", "built"));
     window->Show();
     ASSERT_TRUE(WaitUntil([&] { return record.deleted.load(); }));
-    // Asked on its own thread, as shown windows are.
     EXPECT_NE(record.quitRequestedThread, -1);
-    EXPECT_NE(record.quitRequestedThread, find_thread(nullptr));
+    EXPECT_NE(record.quitRequestedThread, find_thread(nullptr)) << "asked on the GUI thread";
 }
 
 // In the test builds a window or a view changed from a thread that neither runs it nor holds its
@@ -125,9 +140,8 @@ TEST(WindowTest, AWindowBeingBuiltWhenTheApplicationQuitsIsAskedOnceShown) {
 TEST(WindowTest, ChangesFromAForeignThreadBreakTheContract) {
 #ifdef KIT_THREAD_CHECKS
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    Record record;
-    auto* window = new TestWindow("foreign", record);
-    auto* view = new BoardLikeView(BRect(0, 20, 300, 320), record);
+    auto* window = new BWindow(BRect(100, 100, 200, 200), "foreign", B_TITLED_WINDOW, 0);
+    auto* view = new BView(BRect(0, 0, 50, 50), "view", B_FOLLOW_NONE, B_WILL_DRAW);
     window->AddChild(view);
     window->Show();
     ASSERT_TRUE(WaitUntil([&] { return !Gone("foreign"); }));

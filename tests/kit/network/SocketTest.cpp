@@ -1,9 +1,8 @@
 #include "kit/network/Socket.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
+#include <netdb.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 
@@ -22,14 +21,9 @@ using namespace testing_support;
 
 namespace {
 
-// In its own network namespace a test has port 1777 to itself; elsewhere it takes a free port.
-uint16 TestPort() {
-    return InOwnNamespace() ? 1777 : 0;
-}
-
-int Connect(int fd, uint16 port) {
+int Connect(int fd, uint16 port, bigtime_t deadline = B_INFINITE_TIMEOUT) {
     const sockaddr_in address = Loopback(port);
-    return kit::connect(fd, AsAddress(address), sizeof address);
+    return kit::connect(fd, AsAddress(address), sizeof address, deadline);
 }
 
 // A thread waiting at a stop point sits in poll.
@@ -75,26 +69,20 @@ void KillWhileBlocked(Blocker& blocker) {
     // A call blocked out of reach of a stop is released this way, so that the test ends.
     if (!waiting)
         shutdown(blocker.socket, SHUT_RDWR);
+    EXPECT_EQ(suspend_thread(thread), B_OK);  // accepted before a kill, and does nothing more
     EXPECT_EQ(kill_thread(thread), B_OK);
     EXPECT_FALSE(blocker.after) << "code after the stop point ran";
     struct stat now {};
     EXPECT_FALSE(fstat(blocker.socket, &now) == 0 && now.st_ino == status.st_ino)
         << "the stopped thread's socket stayed open";
+    EXPECT_EQ(kill_thread(thread), B_BAD_THREAD_ID);
 }
-
-// Points name look-ups at a name server on 127.0.0.1, for this test's mount namespace alone.
-struct LocalNameServer {
-    LocalNameServer()
-        : failure(MountOver("/etc/nsswitch.conf", "hosts: files dns\n") +
-                  MountOver("/etc/resolv.conf",
-                            "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n")) {}
-    std::string failure;
-};
 
 }  // namespace
 
-TEST(SocketTest, DataRoundTripsAndEndsAsThePeerCloses) {
-    Socket listener = Listen(TestPort(), 1);
+TEST(SocketTest, DataRoundTripsAndKillEndsBlockedCallsAtOnce) {
+    // In its own network namespace a test has port 1777 to itself; elsewhere it takes a free one.
+    Socket listener = Listen(InOwnNamespace() ? 1777 : 0, 1);
     ASSERT_GE(listener.fd, 0) << strerror(errno);
     const uint16 port = PortOf(listener);
     Socket client(kit::socket(AF_INET, SOCK_STREAM, 0));
@@ -104,7 +92,6 @@ TEST(SocketTest, DataRoundTripsAndEndsAsThePeerCloses) {
     ASSERT_GE(server.fd, 0) << strerror(errno);
     for (int fd : {client.fd, server.fd})
         EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "a socket is inherited by programs run";
-
     const std::string greeting = "HEL 1\nput 3 4\n";
     ASSERT_EQ(kit::send(client.fd, greeting.data(), greeting.size(), 0), ssize_t(greeting.size()));
     std::string received;
@@ -116,93 +103,66 @@ TEST(SocketTest, DataRoundTripsAndEndsAsThePeerCloses) {
     }
     EXPECT_EQ(received, greeting);
 
-    client.Close();
-    ASSERT_TRUE(WaitReadable(server.fd));
-    EXPECT_EQ(kit::recv(server.fd, buffer, sizeof buffer, 0), 0) << "the peer's close was not seen";
-    // Sending to a peer that has gone fails instead of raising SIGPIPE.
-    EXPECT_TRUE(WaitUntil([&] { return kit::send(server.fd, "x", 1, 0) < 0; }));
+    // A connect that is not answered gives up at its deadline, and the attempt with it.
+    const FullListener full(0);
+    ASSERT_TRUE(full.full) << strerror(errno);
+    const uint16 fullPort = PortOf(full.listener);
+    Socket hanging(kit::socket(AF_INET, SOCK_STREAM, 0));
+    errno = 0;
+    EXPECT_EQ(Connect(hanging.fd, fullPort, system_time() + 50000), -1);
+    EXPECT_EQ(errno, ETIMEDOUT);
+    EXPECT_TRUE(WaitUntil([&] { return ConnectsInFlight(fullPort) == 0; })) << "attempt went on";
 
-    listener.Close();
+    Blocker blockers[] = {
+        {"accept", listener.Release(), [](int fd) { kit::accept(fd, nullptr, nullptr); }},
+        {"recv", server.Release(), [&](int fd) { kit::recv(fd, buffer, 1, 0); }},
+        {"connect", kit::socket(AF_INET, SOCK_STREAM, 0), [&](int fd) { Connect(fd, fullPort); },
+         [&] { return ConnectsInFlight(fullPort) == 1; }},
+        {"snooze", kit::socket(AF_INET, SOCK_STREAM, 0), [](int) { snooze(3600LL * 1000000); }}};
+    for (Blocker& blocker : blockers)
+        KillWhileBlocked(blocker);
+    // The stopped reader's socket closed: its peer sees the end, and sending to it fails instead
+    // of raising SIGPIPE.
+    ASSERT_TRUE(WaitReadable(client.fd));
+    EXPECT_EQ(kit::recv(client.fd, buffer, sizeof buffer, 0), 0) << "the peer's close was not seen";
+    EXPECT_TRUE(WaitUntil([&] { return kit::send(client.fd, "x", 1, 0) < 0; }));
+    EXPECT_GE(Listen(port, 1).fd, 0) << "the stopped listener kept its port: " << strerror(errno);
     Socket refused(kit::socket(AF_INET, SOCK_STREAM, 0));
     EXPECT_TRUE(Connect(refused.fd, port) == -1 && errno == ECONNREFUSED) << strerror(errno);
 }
 
-// The text of an address the look-up gave, with its port.
-std::string Text(const kit::SocketAddress& address) {
-    char text[INET6_ADDRSTRLEN] = "";
-    const void* ip = address.Family() == AF_INET6
-                         ? static_cast<const void*>(
-                               &reinterpret_cast<const sockaddr_in6*>(&address.storage)->sin6_addr)
-                         : &reinterpret_cast<const sockaddr_in*>(&address.storage)->sin_addr;
-    inet_ntop(address.Family(), ip, text, sizeof text);
-    return std::string(text) + " " +
-           std::to_string(ntohs(reinterpret_cast<const sockaddr_in*>(&address.storage)->sin_port));
-}
-
+// Only addresses when asked for them: no name goes to the resolver.
 TEST(SocketTest, ResolvesNamesAndAddressesOfBothFamilies) {
     using Found = std::vector<std::string>;
     auto resolve = [](const char* name, bool numericOnly) {
         std::vector<kit::SocketAddress> addresses;
         Found found;
+        char host[NI_MAXHOST], service[NI_MAXSERV];
         if (kit::ResolveHost(name, numericOnly, 1777, &addresses) == B_OK)
             for (const kit::SocketAddress& address : addresses)
-                found.push_back(Text(address));
+                if (getnameinfo(address.Get(), address.length, host, sizeof host, service,
+                                sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) == 0)
+                    found.push_back(std::string(host) + " " + service);
         return found;
     };
-    EXPECT_EQ(resolve("127.0.0.1", false), Found{"127.0.0.1 1777"});
-    EXPECT_EQ(resolve("::1", true), Found{"::1 1777"});
-    EXPECT_EQ(resolve("2001:db8::5", true), Found{"2001:db8::5 1777"});
+    for (const char* name : {"127.0.0.1", "::1", "2001:db8::5"})
+        EXPECT_EQ(resolve(name, true), Found{std::string(name) + " 1777"});
+    for (const char* name : {"localhost", "::1 junk", ""})
+        EXPECT_EQ(resolve(name, true), Found{}) << name;
     const Found local = resolve("localhost", false);
     EXPECT_NE(std::find(local.begin(), local.end(), "127.0.0.1 1777"), local.end());
-    // Only addresses when asked for them: no name goes to the resolver.
-    EXPECT_EQ(resolve("localhost", true), Found{});
-    EXPECT_EQ(resolve("::1 junk", true), Found{});
-    EXPECT_EQ(resolve("", false), Found{});
-    std::vector<kit::SocketAddress> addresses;
-    EXPECT_EQ(kit::ResolveHost(nullptr, false, 1777, &addresses), B_NAME_NOT_FOUND);
-}
-
-// A connect that is not answered gives up at its deadline, and the attempt is given up with it.
-TEST(SocketTest, AConnectNeverAnsweredEndsAtItsDeadline) {
-    const FullListener full(0);
-    ASSERT_TRUE(full.full) << strerror(errno);
-    const uint16 port = PortOf(full.listener);
-    Socket hanging(kit::socket(AF_INET, SOCK_STREAM, 0));
-    const sockaddr_in address = Loopback(port);
-    errno = 0;
-    EXPECT_EQ(kit::connect(hanging.fd, AsAddress(address), sizeof address, system_time() + 200000),
-              -1);
-    EXPECT_EQ(errno, ETIMEDOUT);
-    EXPECT_TRUE(WaitUntil([&] { return ConnectsInFlight(port) == 0; })) << "attempt went on";
-}
-
-TEST(SocketTest, KillEndsBlockedAcceptRecvAndConnectAtOnce) {
-    Socket listener = Listen(TestPort(), 1);
-    ASSERT_GE(listener.fd, 0) << strerror(errno);
-    const uint16 port = PortOf(listener);
-    Socket client = ConnectOnce(port), server = Accept(listener);
-    ASSERT_GE(server.fd, 0) << strerror(errno);
-    const FullListener full(0);  // a connect to it is never answered
-    ASSERT_TRUE(full.full) << strerror(errno);
-    const uint16 fullPort = PortOf(full.listener);
-    char byte;  // never written: every call is stopped before it returns
-    Blocker blockers[] = {
-        {"accept", listener.Release(), [](int fd) { kit::accept(fd, nullptr, nullptr); }},
-        {"recv", client.Release(), [&](int fd) { kit::recv(fd, &byte, 1, 0); }},
-        {"connect", kit::socket(AF_INET, SOCK_STREAM, 0), [&](int fd) { Connect(fd, fullPort); },
-         [&] { return ConnectsInFlight(fullPort) == 1; }}};
-    for (Blocker& blocker : blockers)
-        KillWhileBlocked(blocker);
-    EXPECT_GE(Listen(port, 1).fd, 0) << "the stopped listener kept its port: " << strerror(errno);
+    EXPECT_EQ(resolve(nullptr, false), Found{});
 }
 
 // Unknown names go to a name server: only to a local one, and only in the test's namespaces.
 TEST(SocketTest, AnUnknownNameFailsAndKillEndsALookUpThatNeverAnswers) {
     if (!InOwnNamespace())
         GTEST_SKIP() << "needs the test's own network and mount namespaces";
-    LocalNameServer nameServer;
-    if (!nameServer.failure.empty())
-        GTEST_SKIP() << nameServer.failure;
+    const std::string failure =
+        MountOver("/etc/nsswitch.conf", "hosts: files dns\n") +
+        MountOver("/etc/resolv.conf", "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n");
+    if (!failure.empty())
+        GTEST_SKIP() << failure;
     std::vector<kit::SocketAddress> found;
     EXPECT_EQ(kit::ResolveHost("peer.quillet.test", false, 1777, &found), B_NAME_NOT_FOUND);
 
