@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kit/application/Looper.h"
+#include "kit/application/Port.h"
 #include "tests/TestSupport.h"
 
 using testing_support::WaitUntil;
@@ -65,4 +66,33 @@ TEST(MessageRunnerTest, NoMessageComesEarlyAndALateOneIsNotMadeUpFor) {
 
     // A runner for a looper that has gone does not start.
     EXPECT_NE(BMessageRunner(messenger, &tick, kInterval).InitCheck(), B_OK);
+}
+
+// The clock a test moves on: a runner due an hour on and a sleep of an hour end at once, and the
+// loopers' waits go on in real time after it.
+TEST(MessageRunnerTest, AClockMovedOnEndsWhatWaitsForItAndRunnersKeepTheirInterval) {
+    auto* counter = new TickCounter();
+    const BMessenger messenger(counter);
+    BMessage tick(kTick);
+    constexpr bigtime_t kHour = 3600000000;
+    BMessageRunner late(messenger, &tick, kHour, 1);
+    std::atomic<bool> slept{false};
+    const thread_id sleeper = spawn_thread(
+        [](void* data) {
+            snooze(kHour);
+            static_cast<std::atomic<bool>*>(data)->store(true);
+            return int32{0};
+        },
+        "sleeper", B_NORMAL_PRIORITY, &slept);
+    resume_thread(sleeper);
+    // The sleeper may not have begun its sleep when the clock first moves.
+    ASSERT_TRUE(WaitUntil([&] {
+        kit::AdvanceClock(kHour);
+        kit::Port::WakeOwners();
+        return slept && counter->Times().size() == 1;
+    }));
+    BMessageRunner runner(messenger, &tick, kInterval, 2);
+    EXPECT_TRUE(WaitUntil([&] { return counter->Times().size() == 3; }));
+    wait_for_thread(sleeper, nullptr);
+    counter->Quit();
 }
