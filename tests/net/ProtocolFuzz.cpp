@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     protocol::Reader reader;
     std::vector<protocol::Received> received;
     bool chatOpen = false;  // the last message was a chat, which later reads may continue
-    size_t chatBytes = 0;
-    size_t totalIn = 0, totalOut = 0;
+    size_t chatBytes = 0, totalIn = 0, totalOut = 0;
     while (input.size() >= 2) {
         const size_t declared =
             (static_cast<uint8_t>(input[0]) | static_cast<uint8_t>(input[1]) << 8) %
@@ -42,10 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             totalOut += r.par1.size() + r.par2.size() + r.text.size();
             switch (r.kind) {
                 case protocol::Received::Kind::Move:
-                    Check(r.par1.size() <= 3 && r.par2.size() <= 3);
-                    Check(r.par1.find_first_of(std::string_view(" \n\0", 3)) == std::string::npos);
-                    Check(r.par2.find('\0') == std::string::npos);
-                    Check(r.text.empty());
+                    Check(r.par1.size() <= 3 && r.par2.size() <= 3 && r.text.empty() &&
+                          r.par1.find_first_of(std::string_view(" \n\0", 3)) == std::string::npos &&
+                          r.par2.find('\0') == std::string::npos);
                     chatOpen = false;
                     break;
                 case protocol::Received::Kind::End:
@@ -55,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 case protocol::Received::Kind::Chat:
                     // A chat takes the rest of its chunk, and comes from it; only a "MSG" found
                     // whole when the next message began is followed by more.
-                    Check((last || r.text.empty()) && r.par1.empty() && r.par2.empty());
-                    Check(chunk.find(r.text) != std::string_view::npos);
+                    Check((last || r.text.empty()) && r.par1.empty() && r.par2.empty() &&
+                          chunk.find(r.text) != std::string_view::npos);
                     chatOpen = true;
                     chatBytes = r.text.size();
                     break;
@@ -68,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     chatBytes += r.text.size();
                     break;
             }
-            Check(chatBytes <= protocol::kChatTextLimit);
-            Check(r.text.find('\0') == std::string::npos);
+            Check(chatBytes <= protocol::kChatTextLimit && r.text.find('\0') == std::string::npos);
         }
     }
     Check(totalOut <= totalIn);
