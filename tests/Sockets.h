@@ -3,7 +3,6 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/mount.h>
@@ -45,7 +44,6 @@ struct Address {
     socklen_t length;
 };
 
-// 127.0.0.1 at port.
 inline sockaddr_in Loopback(uint16_t port) {
     return *reinterpret_cast<const sockaddr_in*>(Address("127.0.0.1", port).Get());
 }
@@ -73,7 +71,6 @@ public:
     int fd;
 };
 
-// The local port a socket is bound to.
 inline uint16_t PortOf(const Socket& socket) {
     sockaddr_in address{};
     socklen_t length = sizeof address;

@@ -19,7 +19,7 @@ constexpr char kOne[] = "Quillet one", kTwo[] = "Quillet two";
 const char* server = kOne;
 const char* client = kTwo;
 
-// A view's text on the server copy, then on the client copy.
+// A view's text on the server copy, a bar, and on the client copy.
 std::string Both(const char* view) {
     return ViewOf(server, view).text + "|" + ViewOf(client, view).text;
 }
@@ -54,7 +54,6 @@ bool Play(const char* mover, const char* other, int column, int row, rgb_color c
            (ends || WaitUntil([&] { return Shows(other, column, row, colour); }));
 }
 
-// Whether a cell is empty on both boards.
 bool EmptyOnBoth(int column, int row) {
     for (const char* copy : {server, client})
         if (Shows(copy, column, row, kRed) || Shows(copy, column, row, kBlue))
