@@ -121,6 +121,7 @@ protected:
         DestroyLink();
         looper->Quit();
     }
+    // Destroyed unlocked: reports handled meanwhile no longer read its state.
     void DestroyLink() {
         std::unique_lock lock(mutex);
         const std::unique_ptr<NetView> gone = std::move(link);
@@ -198,7 +199,7 @@ protected:
     std::atomic<int> holdPoint{-1};
     std::atomic<bool> held{false}, letGo{false};
     std::atomic<bool> blocked{false}, inBlock{false};
-    std::atomic<bool> markStale{false};  // reports note that their link ended before
+    std::atomic<bool> markStale{false};  // reports say whether their link has ended since
 
     std::mutex mutex;  // guards reports and link
     Strings reports;
