@@ -1,9 +1,8 @@
-// Plain sockets on 127.0.0.1 that tests use to stand in for the other end of a link. No Qt here:
-// the kit's core tests use it too.
+// Plain sockets on the loopback that tests use to stand in for the other end of a link. No Qt
+// here: the kit's core tests use it too.
 #pragma once
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/mount.h>
@@ -27,12 +26,26 @@ inline bool InOwnNamespace() {
     return std::getenv("QUILLET_TEST_NAMESPACE") != nullptr;
 }
 
+// host (an IPv4 or IPv6 address) at port.
+struct Address {
+    Address(const char* host, uint16_t port) {
+        auto* six = reinterpret_cast<sockaddr_in6*>(&storage);
+        auto* four = reinterpret_cast<sockaddr_in*>(&storage);
+        const bool isSix = inet_pton(AF_INET6, host, &six->sin6_addr) == 1;
+        if (!isSix)
+            inet_pton(AF_INET, host, &four->sin_addr);
+        storage.ss_family = isSix ? AF_INET6 : AF_INET;
+        four->sin_port = htons(port);  // at the same place in both families
+        length = isSix ? sizeof *six : sizeof *four;
+    }
+    const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+    int Family() const { return storage.ss_family; }
+    sockaddr_storage storage{};
+    socklen_t length;
+};
+
 inline sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
+    return *reinterpret_cast<const sockaddr_in*>(Address("127.0.0.1", port).Get());
 }
 
 inline const sockaddr* AsAddress(const sockaddr_in& address) {
@@ -48,11 +61,16 @@ public:
         if (fd >= 0)
             ::close(std::exchange(fd, -1));
     }
+    // Closes the socket after a call on it failed, keeping that call's errno.
+    void Failed() {
+        const int error = errno;
+        Close();
+        errno = error;
+    }
     int Release() { return std::exchange(fd, -1); }
     int fd;
 };
 
-// The local port a socket is bound to.
 inline uint16_t PortOf(const Socket& socket) {
     sockaddr_in address{};
     socklen_t length = sizeof address;
@@ -60,45 +78,25 @@ inline uint16_t PortOf(const Socket& socket) {
     return ntohs(address.sin_port);
 }
 
-// A listener on host:port (an IPv4 or IPv6 address; port 0: a free one); closed, with errno
-// kept, when that fails.
+// A listener on host:port (port 0: a free one); closed, with errno kept, when that fails.
 inline Socket Listen(uint16_t port = 1777, int backlog = 4, const char* host = "127.0.0.1") {
-    sockaddr_storage address{};
-    socklen_t length = sizeof(sockaddr_in);
-    auto* six = reinterpret_cast<sockaddr_in6*>(&address);
-    auto* four = reinterpret_cast<sockaddr_in*>(&address);
-    if (inet_pton(AF_INET6, host, &six->sin6_addr) == 1) {
-        six->sin6_family = AF_INET6;
-        six->sin6_port = htons(port);
-        length = sizeof *six;
-    } else {
-        four->sin_family = AF_INET;
-        four->sin_port = htons(port);
-        inet_pton(AF_INET, host, &four->sin_addr);
-    }
-    Socket listener(::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const Address address(host, port);
+    Socket listener(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int on = 1;
     setsockopt(listener.fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(listener.fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
-        ::listen(listener.fd, backlog) != 0) {
-        const int error = errno;
-        listener.Close();
-        errno = error;
-    }
+    if (::bind(listener.fd, address.Get(), address.length) != 0 ||
+        ::listen(listener.fd, backlog) != 0)
+        listener.Failed();
     return listener;
 }
 
-// One connect to host:port (IPv4): on loopback it is answered or refused at once. With
-// SOCK_NONBLOCK a connect still in progress counts as made. Closed, with errno kept, on failure.
+// One connect to host:port: on loopback it is answered or refused at once. With SOCK_NONBLOCK a
+// connect still in progress counts as made. Closed, with errno kept, on failure.
 inline Socket ConnectOnce(uint16_t port = 1777, int flags = 0, const char* host = "127.0.0.1") {
-    Socket connection(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0));
-    sockaddr_in address = Loopback(port);
-    inet_pton(AF_INET, host, &address.sin_addr);
-    if (::connect(connection.fd, AsAddress(address), sizeof address) != 0 && errno != EINPROGRESS) {
-        const int error = errno;
-        connection.Close();
-        errno = error;
-    }
+    const Address address(host, port);
+    Socket connection(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC | flags, 0));
+    if (::connect(connection.fd, address.Get(), address.length) != 0 && errno != EINPROGRESS)
+        connection.Failed();
     return connection;
 }
 
@@ -120,21 +118,18 @@ inline Socket Accept(const Socket& listener,
     return Socket(::accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC));
 }
 
-// Connections completed but not yet accepted by a listener.
-inline unsigned Queued(const Socket& listener) {
-    tcp_info info{};
-    socklen_t length = sizeof info;
-    getsockopt(listener.fd, IPPROTO_TCP, TCP_INFO, &info, &length);
-    return info.tcpi_unacked;
-}
-
 // A listener on host (IPv4) whose accept queue is full: it drops further SYNs, so a connect to
 // it hangs.
 struct FullListener {
     explicit FullListener(uint16_t port = 1777, const char* host = "127.0.0.1")
         : listener(Listen(port, 0, host)), queued(ConnectOnce(PortOf(listener), 0, host)) {
-        full =
-            listener.fd >= 0 && queued.fd >= 0 && WaitUntil([&] { return Queued(listener) >= 1; });
+        // A connection completed and not yet accepted.
+        full = listener.fd >= 0 && queued.fd >= 0 && WaitUntil([&] {
+                   tcp_info info{};
+                   socklen_t length = sizeof info;
+                   getsockopt(listener.fd, IPPROTO_TCP, TCP_INFO, &info, &length);
+                   return info.tcpi_unacked >= 1;
+               });
     }
     Socket listener, queued;
     bool full;

@@ -6,11 +6,7 @@
 
 #include "app/MainWindow.h"
 #include "kit/application/Application.h"
-#include "kit/qt/Inspect.h"
-#include "messages/Messages.h"
 #include "tests/ProgramWindows.h"
-#include "tests/RawPeer.h"
-#include "tests/Sockets.h"
 #include "tests/TestSupport.h"
 
 using namespace testing_support;
@@ -18,26 +14,21 @@ namespace inspect = kit::qt::inspect;
 
 namespace {
 
-constexpr char kServer[] = "Quillet server", kClient[] = "Quillet client";
-constexpr auto View = ViewOf;
+constexpr char kOne[] = "Quillet one", kTwo[] = "Quillet two";
+// Which copy serves and which connects to it, once they have started.
+const char* server = kOne;
+const char* client = kTwo;
 
-// A view's text on the server copy, then on the client copy.
+// A view's text on the server copy, a bar, and on the client copy.
 std::string Both(const char* view) {
-    return View(kServer, view).text + "|" + View(kClient, view).text;
+    return ViewOf(server, view).text + "|" + ViewOf(client, view).text;
 }
 
-bool ChatShows(const std::string& text, bool editable) {
-    const inspect::ViewInfo chat = View("Message", "Textruta");
-    return chat.text == text && chat.editable == editable;
-}
-
-// Whether something listens on port 1777 of this loopback.
-bool PortTaken() {
-    const Socket probe(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const int reuse = 1;
-    setsockopt(probe.fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    const sockaddr_in address = Loopback(NET_PORT);
-    return bind(probe.fd, AsAddress(address), sizeof address) != 0;
+// One copy listens on the port and the other finds it taken.
+bool OneListens() {
+    const std::string both = Both("status connect");
+    return both == "Listen for connections...|Port 1777 in use" ||
+           both == "Port 1777 in use|Listen for connections...";
 }
 
 // A main window under a title of its own, so that the two can be told apart.
@@ -55,115 +46,84 @@ bool Shows(const char* window, int column, int row, rgb_color colour) {
     return inspect::Pixel(window, "gamruta", x, row * 20 - 10) == colour;
 }
 
-// A click at the centre of a cell on one copy (under the 20-pixel menu bar), seen on the other.
-bool Play(const char* mover, const char* other, int column, int row, rgb_color colour) {
+// A click at a cell's centre on one copy (under the menu bar), seen on the other unless it ends
+// the game.
+bool Play(const char* mover, const char* other, int column, int row, rgb_color colour,
+          bool ends = false) {
     return inspect::Click(mover, BPoint(column * 20 - 10, row * 20 + 10)) &&
-           WaitUntil([&] { return Shows(other, column, row, colour); });
+           (ends || WaitUntil([&] { return Shows(other, column, row, colour); }));
 }
 
-// Both copies open, the client connected to the server through its dialog; both closed at the
-// end.
-class TwoCopiesTest : public testing::Test {
-protected:
-    void SetUp() override {
-        OpenCopy(kServer);
-        ASSERT_TRUE(WaitUntil(PortTaken));  // so the second copy finds it taken, as on one machine
-        OpenCopy(kClient);
-        ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Connect...") &&
-                    WaitUntil([] { return inspect::FindWindow("New game").has_value(); }) &&
-                    inspect::Type("New game", "test", "127.0.0.1") &&
-                    inspect::PressButton("New game", "ok"));
-        ASSERT_TRUE(WaitUntil([] {
-            return Both("status connect") == "Connected as server|Connected as client" &&
-                   !inspect::FindWindow("New game");
-        }));
-    }
-    void TearDown() override {
-        inspect::Close(kClient);
-        inspect::Close(kServer);
-        EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
-    }
-};
+bool EmptyOnBoth(int column, int row) {
+    for (const char* copy : {server, client})
+        if (Shows(copy, column, row, kRed) || Shows(copy, column, row, kBlue))
+            return false;
+    return true;
+}
+
+// Each copy announces the end of the game; after OK on each, both boards are empty.
+bool BothAnnounce(const std::string& text) {
+    bool shown = WaitUntil([&] {
+        const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
+        return alerts.size() == 2 && alerts[0].text == text && alerts[1].text == text;
+    });
+    for (const size_t left : {1, 0})
+        shown = shown && inspect::PressAlertButton("Quillet", "OK") &&
+                WaitUntil([&] { return inspect::Alerts().size() == left; });
+    return shown && WaitUntil([] { return EmptyOnBoth(1, 1); });
+}
 
 }  // namespace
 
-TEST_F(TwoCopiesTest, PlayAGameAndDisconnect) {
-    // X, the client, moves first; five in the top row wins.
+// Started together, one copy listens and the other finds the port taken and connects to it; they
+// play a win and a full-board draw, and "Disconnect" leaves two local games.
+TEST(TwoCopiesTest, StartTogetherPlayAWinAndADrawThenDisconnect) {
+    OpenCopy(kOne);
+    OpenCopy(kTwo);
+    ASSERT_TRUE(WaitUntil(OneListens));
+    if (ViewOf(kOne, "status connect").text != "Listen for connections...")
+        std::swap(server, client);
+    ASSERT_TRUE(inspect::TriggerMenuItem(client, "Connect...") &&
+                WaitUntil([] { return inspect::FindWindow("New game").has_value(); }) &&
+                inspect::Type("New game", "test", "127.0.0.1") &&
+                inspect::PressButton("New game", "ok"));
+    ASSERT_TRUE(WaitUntil([] {
+        return Both("status connect") == "Connected as server|Connected as client" &&
+               !inspect::FindWindow("New game");
+    }));
+
+    // X, the client, moves first; five in the top row wins, and the loser, O, opens next.
     for (int column = 1; column <= 4; ++column)
-        ASSERT_TRUE(Play(kClient, kServer, column, 1, kRed) &&
-                    Play(kServer, kClient, column, 2, kBlue));
-    ASSERT_TRUE(inspect::Click(kClient, BPoint(90, 30)));  // cell 5, 1
-    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 2; })) << "a win on each";
-    for (const size_t left : {1, 0})
-        ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK") &&
-                    WaitUntil([&] { return inspect::Alerts().size() == left; }));
-    // The same score on both; the loser, O, opens the next game on both boards.
-    ASSERT_TRUE(WaitUntil([] {
-        return Both("x connect") == "X: 1|X: 1" && !Shows(kServer, 1, 1, kRed) &&
-               !Shows(kClient, 1, 1, kRed);
-    }));
-    ASSERT_TRUE(Play(kServer, kClient, 8, 8, kBlue) && Play(kClient, kServer, 9, 9, kRed));
+        ASSERT_TRUE(Play(client, server, column, 1, kRed) &&
+                    Play(server, client, column, 2, kBlue));
+    ASSERT_TRUE(Play(client, server, 5, 1, kRed, true) && BothAnnounce("Player X won!"));
 
-    // "Disconnect" on the client: both boards go back to a local game and listen again (the
-    // second to try finds the port taken).
-    ASSERT_TRUE(inspect::TriggerMenuItem(kClient, "Disconnect"));
-    ASSERT_TRUE(WaitUntil([] {
-        return View(kServer, "x connect").text == "X: 0" && !Shows(kServer, 8, 8, kBlue) &&
-               !Shows(kClient, 8, 8, kBlue) && PortTaken() &&
-               Both("status connect").find("Connected") == std::string::npos;
-    }));
-    // A local game on each: X moves, at either board.
-    ASSERT_TRUE(Play(kServer, kServer, 3, 3, kRed) && Play(kClient, kClient, 4, 4, kRed));
-}
-
-TEST(TwoCopiesQuitTest, QuittingWithDialogsOpenWhileConnectedTellsThePeer) {
-    OpenCopy(kServer);
-    RawPeer peer;
-    ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
-    ASSERT_TRUE(peer.Send("MSG first") && WaitUntil([] { return ChatShows("first", false); }));
-    ASSERT_TRUE(peer.Send("MSG second") &&
-                WaitUntil([] { return inspect::Windows().size() == 3; }));
-    ASSERT_TRUE(inspect::TriggerMenuItem(kServer, "Connect...") &&
-                WaitUntil([] { return inspect::FindWindow("New game").has_value(); }));
-
-    // As a terminal's Ctrl+C or the session's end would.
-    be_app->PostMessage(B_QUIT_REQUESTED);
-    ASSERT_TRUE(peer.ReadUntilClosed());
-    EXPECT_EQ(peer.Received(), "CON\nDIS\n");
-    EXPECT_TRUE(
-        WaitUntil([] { return be_app->CountWindows() == 0 && inspect::Windows().empty(); }));
-}
-
-// Two copies fill the whole board without five in a row: each sees the draw at once, no score
-// changes, and O, who did not make the last move, opens the next game.
-TEST_F(TwoCopiesTest, AFullBoardIsADrawOnBoth) {
-    // Pairs of columns alternate between X and O, and every row flips them: no run is longer
-    // than two. X, the client, has one cell more and moves first and last.
+    // Pairs of columns alternate between the players, and every row flips them: no run is longer
+    // than two. O has the one cell more, and moves first and last.
     std::vector<std::pair<int, int>> cells[2];
     for (int column = 1; column <= 15; ++column)
         for (int row = 1; row <= 15; ++row)
             cells[((column - 1) / 2 + row) % 2].emplace_back(column, row);
-    ASSERT_EQ(cells[1].size(), 113u);
     for (size_t move = 0; move < 225; ++move) {
-        const bool x = move % 2 == 0;
-        const auto [column, row] = cells[x ? 1 : 0][move / 2];
-        if (move == 224) {
-            ASSERT_TRUE(inspect::Click(kClient, BPoint(column * 20 - 10, row * 20 + 10)));
-            break;
-        }
-        ASSERT_TRUE(x ? Play(kClient, kServer, column, row, kRed)
-                      : Play(kServer, kClient, column, row, kBlue))
+        const bool o = move % 2 == 0;
+        const auto [column, row] = cells[o ? 1 : 0][move / 2];
+        ASSERT_TRUE(o ? Play(server, client, column, row, kBlue, move == 224)
+                      : Play(client, server, column, row, kRed))
             << move;
     }
+    // A draw changes no score, and X, who did not make the last move, opens next.
+    ASSERT_TRUE(BothAnnounce("Draw!"));
+    EXPECT_EQ(Both("x connect") + " " + Both("o connect"), "X: 1|X: 1 O: 0|O: 0");
+    ASSERT_TRUE(Play(client, server, 8, 8, kRed));
+
+    // Both boards go back to a local game and listen again, and X moves at either board.
+    ASSERT_TRUE(inspect::TriggerMenuItem(client, "Disconnect"));
     ASSERT_TRUE(WaitUntil([] {
-        const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
-        return alerts.size() == 2 && alerts[0].text == "Draw!" && alerts[1].text == "Draw!";
+        return ViewOf(server, "x connect").text == "X: 0" && EmptyOnBoth(8, 8) && OneListens();
     }));
-    for (const size_t left : {1, 0})
-        ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK") &&
-                    WaitUntil([&] { return inspect::Alerts().size() == left; }));
-    ASSERT_TRUE(
-        WaitUntil([] { return !Shows(kServer, 1, 1, kRed) && !Shows(kClient, 1, 1, kRed); }));
-    EXPECT_EQ(Both("x connect") + " " + Both("o connect"), "X: 0|X: 0 O: 0|O: 0");
-    ASSERT_TRUE(Play(kServer, kClient, 8, 8, kBlue) && Play(kClient, kServer, 9, 9, kRed));
+    ASSERT_TRUE(Play(server, server, 3, 3, kRed) && Play(client, client, 4, 4, kRed));
+
+    be_app->PostMessage(B_QUIT_REQUESTED);
+    EXPECT_TRUE(
+        WaitUntil([] { return be_app->CountWindows() == 0 && inspect::Windows().empty(); }));
 }
