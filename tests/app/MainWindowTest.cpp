@@ -302,22 +302,8 @@ bool OpenFromMenu(const char* item, const char* window) {
            });
 }
 
-// A local game that X wins on the top row.
-bool WinAlert() {
-    for (int column = 1; column <= 5; ++column) {
-        for (int row = 1; row <= (column < 5 ? 2 : 1); ++row) {
-            const rgb_color next = row == 1 ? kBlue : kRed;
-            if (!inspect::Click(kTitle, BPoint(column * 20 - 10, row * 20 + 10)) || !WaitUntil([&] {
-                    return View("time status").color == next || !inspect::Alerts().empty();
-                }))
-                return false;
-        }
-    }
-    return WaitUntil([] { return inspect::Alerts().size() == 1; });
-}
-
 // The connect failure, on the link's thread.
-bool FailureAlert() {
+bool FailureAlert(MainWindow*, RawPeer&) {
     return OpenFromMenu("Connect...", "New game") &&
            inspect::Type("New game", "test", "127.0.0.1") &&  // nothing listens once it tries
            inspect::PressButton("New game", "ok") &&
@@ -325,7 +311,7 @@ bool FailureAlert() {
 }
 
 // This machine's addresses; in the test's own network namespace only its loopback: none to list.
-bool MyAddresses() {
+bool MyAddresses(MainWindow*, RawPeer&) {
     return OpenFromMenu("My addresses...", nullptr) &&
            (!testing_support::InOwnNamespace() ||
             inspect::Alerts()[0].text ==
@@ -333,7 +319,7 @@ bool MyAddresses() {
 }
 
 // A compose window, its chat sent without a link, waits in the alert saying it was not sent.
-bool NotSentAlert(MainWindow* window) {
+bool NotSentAlert(MainWindow* window, RawPeer&) {
     new MsgWindow(window->Link(), true, nullptr);
     return WaitUntil([] { return testing_support::ViewOf("Message", "Textruta").focused; }) &&
            inspect::Type("Message", "Textruta", "hello") && inspect::PressButton("Message", "ok") &&
@@ -341,7 +327,7 @@ bool NotSentAlert(MainWindow* window) {
 }
 
 // The engine's search, which here would go on for an hour.
-bool ComputerThinks(MainWindow* window) {
+bool ComputerThinks(MainWindow* window, RawPeer&) {
     if (!window->Lock())
         return false;
     window->BoardView()->SetComputerLimits({.time = std::chrono::hours(1)});
@@ -354,7 +340,7 @@ bool ComputerThinks(MainWindow* window) {
 }
 
 // The peer, X, wins on row 1 while this side answers on row 2.
-bool NetworkWinAlert(RawPeer& peer) {
+bool WinAlert(MainWindow*, RawPeer& peer) {
     if (!peer.Connect() || !peer.ReadUntil("CON\n"))
         return false;
     for (int column = 1; column <= 4; ++column) {
@@ -367,28 +353,27 @@ bool NetworkWinAlert(RawPeer& peer) {
     return peer.Send("PUT 5 1\n") && WaitUntil([] { return inspect::Alerts().size() == 1; });
 }
 
+constexpr char kGame[] = "CON\nPUT 1 2\nPUT 2 2\nPUT 3 2\nPUT 4 2\nDIS\n";
+
 const Busy kBusy[] = {
-    {"About", [](MainWindow*, RawPeer&) { return OpenFromMenu("About...", nullptr); }, true, true},
-    {"MyAddresses", [](MainWindow*, RawPeer&) { return MyAddresses(); }, true, true},
-    {"WinAlert", [](MainWindow*, RawPeer&) { return WinAlert(); }, true, true},
+    {"MyAddresses", MyAddresses, true, true},
+    {"WinAlert", WinAlert, true, true, kGame},
     {"ConnectDialog", [](MainWindow*, RawPeer&) { return OpenFromMenu("Connect...", "New game"); },
      true},
     {"PlayersNearby",
      [](MainWindow*, RawPeer&) { return OpenFromMenu("Players nearby...", "Players nearby"); },
      true},
-    {"FailureAlert", [](MainWindow*, RawPeer&) { return FailureAlert(); }, true},
-    {"NotSentAlert", [](MainWindow* window, RawPeer&) { return NotSentAlert(window); }, true},
-    {"QuitWhileTheComputerThinks",
-     [](MainWindow* window, RawPeer&) { return ComputerThinks(window); }, false},
+    {"FailureAlert", FailureAlert, true},
+    {"NotSentAlert", NotSentAlert, true},
+    {"QuitWhileTheComputerThinks", ComputerThinks, false},
     // The About box on this window's thread and the connect failure on the link's.
     {"QuitWithAlertsOnTwoThreads",
-     [](MainWindow*, RawPeer&) {
-         return FailureAlert() && inspect::TriggerMenuItem(kTitle, "About...") &&
+     [](MainWindow* window, RawPeer& peer) {
+         return FailureAlert(window, peer) && inspect::TriggerMenuItem(kTitle, "About...") &&
                 WaitUntil([] { return inspect::Alerts().size() == 2; });
      },
      false},
-    {"QuitDuringANetworkWinAlert", [](MainWindow*, RawPeer& peer) { return NetworkWinAlert(peer); },
-     false, false, "CON\nPUT 1 2\nPUT 2 2\nPUT 3 2\nPUT 4 2\nDIS\n"},
+    {"QuitDuringTheWinAlert", WinAlert, false, false, kGame},
 };
 
 }  // namespace
