@@ -41,15 +41,8 @@ inspect::ViewInfo View(const char* name) {
     return testing_support::ViewOf(kTitle, name);
 }
 
-// The menu item with this label, in a menu or a submenu; a blank one when there is none.
 inspect::MenuItemInfo Item(const std::string& label) {
-    for (const inspect::MenuInfo& menu :
-         inspect::FindWindow(kTitle).value_or(inspect::WindowInfo{}).menus)
-        for (const inspect::MenuItemInfo& item : menu.items)
-            for (const auto& each : item.submenu.empty() ? std::vector{item} : item.submenu)
-                if (each.label == label)
-                    return each;
-    return {};
+    return testing_support::MenuItem(kTitle, label);
 }
 
 // The views narrower or lower than their style and font ask for, and the menus hidden behind

@@ -48,12 +48,7 @@ std::string Status() {
 }
 
 bool ItemEnabled(const std::string& label) {
-    std::optional<inspect::WindowInfo> window = inspect::FindWindow(kMain);
-    for (const inspect::MenuInfo& menu : window ? window->menus : std::vector<inspect::MenuInfo>{})
-        for (const inspect::MenuItemInfo& item : menu.items)
-            if (item.label == label)
-                return item.enabled;
-    return false;
+    return MenuItem(kMain, label).enabled;
 }
 
 bool DialogShows(const std::string& field, bool enabled, const std::string& button) {
@@ -122,8 +117,7 @@ public:
     Program() : messenger(new MainWindow()) {
         EXPECT_TRUE(WaitUntil([] { return !Text("time status").empty(); }));
     }
-    ~Program() { Quit(); }
-    void Quit() {
+    ~Program() {
         if (inspect::Close(kMain)) {
             EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
         }
