@@ -333,7 +333,7 @@ TEST(DialogsTest, ChatsShowWholeInBoundedWindowsWhateverThePeerSends) {
     tail += std::string(protocol::kChatTextLimit - head.size() - tail.size(), 't');
     ASSERT_TRUE(SendAlone(peer, "MSG " + head));
     ASSERT_TRUE(WaitUntil([&] { return OneChatShows(head, false, "Reply"); }));
-    ASSERT_TRUE(peer.Send(tail));
+    ASSERT_TRUE(SendAlone(peer, tail));
     ASSERT_TRUE(WaitUntil([&] { return OneChatShows(head + tail, false, "Reply"); }));
     ASSERT_TRUE(peer.Send("PUT 1 1\n"));
     ASSERT_TRUE(WaitUntil([] { return Cell(1, 1) == 'X'; }));
