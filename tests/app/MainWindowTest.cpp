@@ -22,6 +22,7 @@
 #include "tests/Sockets.h"
 #include "tests/TestSupport.h"
 
+using testing_support::MenuItem;
 using testing_support::RawPeer;
 using testing_support::WaitUntil;
 namespace inspect = kit::qt::inspect;
@@ -39,10 +40,6 @@ bool MainWindowGone() {
 // A view of the main window; a blank one when there is none.
 inspect::ViewInfo View(const char* name) {
     return testing_support::ViewOf(kTitle, name);
-}
-
-inspect::MenuItemInfo Item(const std::string& label) {
-    return testing_support::MenuItem(kTitle, label);
 }
 
 // The views narrower or lower than their style and font ask for, and the menus hidden behind
@@ -83,7 +80,8 @@ protected:
     static inspect::ViewInfo Clock() { return View("time status"); }
     // "Disconnect" and "Send message" can be chosen while a link is up, and not while it is not.
     static bool Linked(bool on) {
-        return Item("Disconnect").enabled == on && Item("Send message").enabled == on;
+        return MenuItem(kTitle, "Disconnect").enabled == on &&
+               MenuItem(kTitle, "Send message").enabled == on;
     }
     void Turn(int8 player) {
         BMessage turn(MSG_TURN);
@@ -135,15 +133,10 @@ TEST(MainWindowLookTest, EachLookGivesEveryTextItsRoom) {
     auto* main = new MainWindow();
     ASSERT_TRUE(WaitUntil([] { return View("time status").kind == "label"; }));
     EXPECT_EQ(inspect::FindWindow(kTitle)->frame, BRect(200, 200, 500, 540)) << "301 x 341";
-    struct Look {
-        const char* style;
-        int points;
-        bool dark;
-    };
-    for (const Look& look :
-         {Look{"Fusion", 9, false}, {"Windows", 13, false}, {"Fusion", 13, true}}) {
-        SCOPED_TRACE(std::string(look.style) + " " + std::to_string(look.points));
-        ASSERT_TRUE(inspect::SetLook(look.style, look.points, look.dark));
+    for (const auto& [style, points, dark] :
+         {std::tuple{"Fusion", 9, false}, {"Windows", 13, false}, {"Fusion", 13, true}}) {
+        SCOPED_TRACE(std::string(style) + " " + std::to_string(points));
+        ASSERT_TRUE(inspect::SetLook(style, points, dark));
         ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "Connect..."));
         new MsgWindow(main->Link(), true, nullptr);
         ASSERT_TRUE(WaitUntil(
@@ -152,7 +145,7 @@ TEST(MainWindowLookTest, EachLookGivesEveryTextItsRoom) {
         WaitUntil([] { return Misfits().empty(); });
         EXPECT_EQ(Misfits(), "");
         const rgb_color status = View("status connect").color, clock = View("time status").color;
-        EXPECT_EQ(status.green > 128, look.dark) << "the text colour of the palette";
+        EXPECT_EQ(status.green > 128, dark) << "the text colour of the palette";
         EXPECT_TRUE(clock.red == 255 && clock.green < 200 && clock.green == clock.blue);
         EXPECT_LT(View("Menyn").frame.bottom, View("gamruta").frame.top);
         for (const char* title : {"Message", "New game"})
@@ -170,7 +163,7 @@ TEST_F(MainWindowTest, TheComputerLevelIsOneOfThreeAndTheBoardPlaysAtIt) {
         ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, item));
         Settle();
         for (const char* other : {"Easy", "Medium", "Hard"})
-            EXPECT_EQ(Item(other).marked, other == std::string(item)) << other;
+            EXPECT_EQ(MenuItem(kTitle, other).marked, other == std::string(item)) << other;
         ASSERT_TRUE(window->Lock());
         EXPECT_EQ(window->BoardView()->ComputerLevel(), level);
         window->Unlock();
