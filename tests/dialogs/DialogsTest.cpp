@@ -435,4 +435,4 @@ TEST_P(QuittingDuringAFloodTest, EndsTheProgramAtOnceAndTellsThePeer) {
     EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(TextAndLineFeeds, QuittingDuringAFloodTest, testing::Values('w', '\n'));
+INSTANTIATE_TEST_SUITE_P(DialogsTest, QuittingDuringAFloodTest, testing::Values('w', '\n'));
