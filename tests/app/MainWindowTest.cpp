@@ -37,7 +37,6 @@ bool MainWindowGone() {
     return !inspect::FindWindow(kTitle) && be_app->CountWindows() == 0;
 }
 
-// A view of the main window; a blank one when there is none.
 inspect::ViewInfo View(const char* name) {
     return testing_support::ViewOf(kTitle, name);
 }
@@ -123,11 +122,9 @@ protected:
     };
 };
 
-// Each text, button and menu has the room its style and font ask for, in each look a desktop may
-// give (another style, a larger font, a dark palette; changed while the program runs), in the main
-// window and the dialogs. The status texts take the palette's text colour, the clock stays red.
-// The default look keeps the main window's size and place; the menu bar leaves the board's top
-// row uncovered.
+// In each look a desktop may give, changed while the program runs, every text, button and menu has
+// its room, the menu bar leaves the board uncovered, the status texts take the palette's text
+// colour and the clock stays red. The default look keeps the main window's size and place.
 TEST(MainWindowLookTest, EachLookGivesEveryTextItsRoom) {
     ASSERT_TRUE(inspect::SetLook("Fusion", 9, false));
     auto* main = new MainWindow();
@@ -243,8 +240,7 @@ TEST_F(MainWindowTest, ANewLocalGameEndsTheLinkItsMenuItemsAndRestartsTheClock) 
     EXPECT_EQ(next.Line(), "CON");
 }
 
-// The listen loop, waiting to try the port again, does not hold the quit. The port is held as
-// another program would hold it, before the window starts.
+// The listen loop, waiting to try the port again, does not hold the quit.
 TEST(MainWindowPortTest, QuittingWhileThePortIsInUseEndsTheProgramAtOnce) {
     const testing_support::Socket holder = testing_support::Listen();
     ASSERT_GE(holder.fd, 0);
