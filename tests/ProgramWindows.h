@@ -1,5 +1,6 @@
-// What the tests read of the program's windows through the inspection hooks: a view of a window,
-// the chat windows, the colours of the marks and of the move clock. Used on the test's thread.
+// What the tests read of the program's windows through the inspection hooks: a view or a menu
+// item of a window, the chat windows, the colours of the marks and of the move clock. Used on the
+// test's thread.
 #pragma once
 
 #include <string>
@@ -21,7 +22,19 @@ inline kit::qt::inspect::ViewInfo ViewOf(const std::string& window, const char* 
     return view != nullptr ? *view : kit::qt::inspect::ViewInfo{};
 }
 
-// The chat windows on screen, oldest first.
+// A menu item of a window by its label, in a menu or a submenu; a blank one when there is none.
+inline kit::qt::inspect::MenuItemInfo MenuItem(const std::string& window,
+                                               const std::string& label) {
+    for (const auto& menu :
+         kit::qt::inspect::FindWindow(window).value_or(kit::qt::inspect::WindowInfo{}).menus)
+        for (const kit::qt::inspect::MenuItemInfo& item : menu.items)
+            for (const auto& each : item.submenu.empty() ? std::vector{item} : item.submenu)
+                if (each.label == label)
+                    return each;
+    return {};
+}
+
+// The chat windows on screen.
 inline std::vector<kit::qt::inspect::WindowInfo> ChatWindows() {
     std::vector<kit::qt::inspect::WindowInfo> chats;
     for (kit::qt::inspect::WindowInfo& window : kit::qt::inspect::Windows())
