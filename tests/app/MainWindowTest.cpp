@@ -242,6 +242,21 @@ TEST_F(MainWindowTest, ANewLocalGameEndsTheLinkItsMenuItemsAndRestartsTheClock) 
 }
 
 // The listen loop, waiting to try the port again, does not hold the quit.
+// The listen loop tries the port again on its own, two seconds on the test's clock.
+TEST(MainWindowPortTest, ListeningFollowsOnceThePortHeldElsewhereIsFree) {
+    testing_support::Socket holder = testing_support::Listen();
+    ASSERT_GE(holder.fd, 0);
+    new MainWindow();
+    ASSERT_TRUE(WaitUntil([] { return View("status connect").text == "Port 1777 in use"; }));
+    holder.Close();
+    inspect::AdvanceClock(2000000);
+    ASSERT_TRUE(
+        WaitUntil([] { return View("status connect").text == "Listen for connections..."; }));
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
+    ASSERT_TRUE(inspect::Close(kTitle) && WaitUntil(MainWindowGone));
+}
+
 TEST(MainWindowPortTest, QuittingWhileThePortIsInUseEndsTheProgramAtOnce) {
     const testing_support::Socket holder = testing_support::Listen();
     ASSERT_GE(holder.fd, 0);
