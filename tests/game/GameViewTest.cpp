@@ -32,13 +32,11 @@ namespace {
 // The window's title now: it names the engine while one plays.
 std::string windowTitle = kMainTitle;
 
-// A click low in a cell, so that the last row's lies just above the status row; the board starts
-// under the 20-pixel menu bar.
+// A click low in a cell (the last row's just above the status row), under the 20-pixel menu bar.
 bool Click(int column, int row) {
     return inspect::Click(windowTitle, BPoint(column * 20 - 10, row * 20 + 15));
 }
 
-// A pixel of the board at view point (x, y).
 bool PixelIs(int x, int y, rgb_color color) {
     return inspect::Pixel(windowTitle, "gamruta", x, y) == color;
 }
@@ -98,15 +96,13 @@ bool Keys(std::initializer_list<char> keys) {
     return std::ranges::all_of(keys, [](char key) { return inspect::PressKey(windowTitle, key); });
 }
 
-// Waits for the one alert, showing text.
-bool AlertShows(const std::string& text) {
+// Waits for the one alert to show text, and presses its OK unless asked not to.
+bool Alerted(const std::string& text, bool pressOK = true) {
     return WaitUntil([&] {
-        const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
-        return alerts.size() == 1 && alerts[0].text == text;
-    });
-}
-bool PressOK() {
-    return inspect::PressAlertButton("Quillet", "OK");
+               const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
+               return alerts.size() == 1 && alerts[0].text == text;
+           }) &&
+           (!pressOK || inspect::PressAlertButton("Quillet", "OK"));
 }
 
 class GameViewTest : public testing::Test {
@@ -135,13 +131,11 @@ protected:
         turn.AddInt8(FIELD_PLAYER, static_cast<int8>(player));
         window->PostMessage(&turn);
     }
-    // A report of the link, as from a link forced up before any came up (numbered 0), or from
-    // another link.
+    // A report of a link: of one forced up before any came up (numbered 0), or of another.
     void Report(BMessage report, int32 link = 0) {
         report.AddInt32(FIELD_LINK, link);
         ASSERT_EQ(BMessenger(window->BoardView()).SendMessage(&report), B_OK);
     }
-    // A peer's move as the link reports it.
     void Put(const char* column, const char* row, int32 link = 0) {
         BMessage put(MSG_NET_PUT);
         put.AddString(FIELD_PAR1, column);
@@ -171,7 +165,6 @@ protected:
             WaitUntil([&] { return after(after(seen->begin(), kBlue), kRed) != seen->end(); }));
         ASSERT_TRUE(WaitUntil([] { return ClockIs(kRed); }));
     }
-    // A new game against the computer at level, X to move.
     void NewComputerGame(const char* level) {
         ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, level));
         ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New game against the computer"));
@@ -195,8 +188,7 @@ protected:
 // Local clicks alternate X and O; a full board without five at one mouse is a draw: no score
 // changes, and O, who did not make the last move, opens the next game.
 TEST_F(GameViewTest, AFullBoardIsADrawAndTheOtherPlayerOpensNext) {
-    // Pairs of columns alternate between X and O, and every row flips them: no run is longer
-    // than two. X has one cell more and moves first and last.
+    // Pairs of columns alternate, every row flips them: no run is longer than two. X moves last.
     std::vector<std::pair<int, int>> cells[2];
     for (int column = 1; column <= Board::kSize; ++column)
         for (int row = 1; row <= Board::kSize; ++row)
@@ -206,14 +198,13 @@ TEST_F(GameViewTest, AFullBoardIsADrawAndTheOtherPlayerOpensNext) {
         ASSERT_TRUE(Play(column, row, move % 2 == 0 ? 'X' : 'O')) << move;
         if (move != 1)
             continue;
-        // The grid beside X on (1, 1) and O on (1, 2) is untouched; a taken cell takes nothing
-        // and keeps the turn.
+        // The grid beside X on (1, 1) and O on (1, 2) stays; a taken cell keeps the turn.
         for (const auto& [x, y] : {std::pair{20, 10}, {10, 20}, {20, 30}, {0, 30}})
             EXPECT_TRUE(PixelIs(x, y, kBlack)) << x << ", " << y;
         ASSERT_TRUE(Click(1, 1));
     }
     ASSERT_TRUE(Click(cells[1].back().first, cells[1].back().second));
-    ASSERT_TRUE(AlertShows("Draw!") && PressOK());
+    ASSERT_TRUE(Alerted("Draw!"));
     ASSERT_TRUE(WaitUntil([] { return ClockIs(kBlue) && Count(' ') == 225; }));
     EXPECT_EQ(View("x connect").text + " " + View("o connect").text, "X: 0 O: 0");
     ASSERT_TRUE(Play(8, 8, 'O'));
@@ -227,7 +218,6 @@ TEST_F(GameViewTest, AWholeGameIsPlayedWithTheKeys) {
     ASSERT_TRUE(Keys({B_HOME, B_PAGE_UP, B_LEFT_ARROW, B_UP_ARROW}));
     ASSERT_TRUE(WaitUntil([] { return CursorAt(1, 1); }));
     EXPECT_FALSE(CursorAt(8, 8) || CursorAt(1, 2) || CursorAt(2, 1));
-    // X along the top row, O below it.
     for (int column = 1; column <= 4; ++column) {
         ASSERT_TRUE(Keys({B_SPACE}) &&
                     WaitUntil([=] { return At(column, 1, 'X') && ClockIs(kBlue); }));
@@ -241,10 +231,10 @@ TEST_F(GameViewTest, AWholeGameIsPlayedWithTheKeys) {
     EXPECT_TRUE(At(4, 1, 'X') && ClockIs(kRed) && At(15, 15, ' '));
     ASSERT_TRUE(Keys(
         {B_HOME, B_PAGE_UP, B_RIGHT_ARROW, B_RIGHT_ARROW, B_RIGHT_ARROW, B_RIGHT_ARROW, B_SPACE}));
-    ASSERT_TRUE(AlertShows("Player X won!"));
+    ASSERT_TRUE(Alerted("Player X won!", false));
     EXPECT_TRUE(PixelIs(85, 5, kRed) && PixelIs(94, 14, kRed) && At(4, 2, 'O') &&
                 FiveMarked(1, 1, kRed));
-    ASSERT_TRUE(PressOK() && inspect::Activate(windowTitle));
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK") && inspect::Activate(windowTitle));
     // An empty board, its grid drawn, and the cursor at the centre once the board has the focus.
     ASSERT_TRUE(WaitUntil([] {
         return View("x connect").text == "X: 1" && ClockIs(kBlue) && CursorAt(8, 8) &&
@@ -361,8 +351,7 @@ TEST_F(GameViewTest, ClientPlaysXOnlyOnItsTurn) {
     PostTurn(PLAYER_X);
     ASSERT_TRUE(WaitUntil([] { return ClockIs(kRed); }));
     EXPECT_TRUE(At(3, 3, ' ') && At(8, 8, ' '));
-    // A move of a link that ended before it was handled is dropped; then the peer's move, and X
-    // may play again.
+    // A move of a link that ended before it was handled is dropped; the peer's passes the turn.
     Put("6", "6", 1);
     Put("3", "3");
     ASSERT_TRUE(WaitUntil([] { return At(3, 3, 'O'); }));
@@ -383,7 +372,6 @@ TEST_F(GameViewTest, AGameAgainstTheComputer) {
         for (int cell : {8, 10, 12})
             board.UpdateGame(cell, cell, PLAYER_O);
     });
-    // The top of the ring at (5, 1), after each piece the board shows.
     const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 90, 2);
     ASSERT_TRUE(Click(4, 1));
     ASSERT_TRUE(WaitUntil([] { return At(4, 1, 'X') && At(5, 1, 'O') && ClockIs(kRed); }));
@@ -396,9 +384,9 @@ TEST_F(GameViewTest, AGameAgainstTheComputer) {
         for (int column = 1; column <= 4; ++column)
             board.UpdateGame(column, 3, PLAYER_O);
     });
-    ASSERT_TRUE(Click(14, 14) && AlertShows("Player O won!"));
+    ASSERT_TRUE(Click(14, 14) && Alerted("Player O won!", false));
     EXPECT_TRUE(PixelIs(90, 42, kBlue) && FiveMarked(1, 3, kBlue));
-    ASSERT_TRUE(PressOK());
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
     ASSERT_TRUE(WaitUntil([] { return View("o connect").text == "O: 1" && Count(' ') == 225; }));
     // X lost and opens: the computer waits for the user.
     Sync();
@@ -411,7 +399,7 @@ TEST_F(GameViewTest, AGameAgainstTheComputer) {
         for (int column : {1, 4, 7, 10})
             board.UpdateGame(column, 12, PLAYER_O);
     });
-    ASSERT_TRUE(Click(5, 1) && AlertShows("Player X won!") && PressOK());
+    ASSERT_TRUE(Click(5, 1) && Alerted("Player X won!"));
     ASSERT_TRUE(WaitUntil([] {
         return View("x connect").text == "X: 1" && Count('O') == 1 && Count('X') == 0 &&
                ClockIs(kRed);
@@ -469,9 +457,8 @@ bool NoChildren() {
     return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
 }
 
-// Games against engines: tests/game/fake-engine.py in one of its modes behind a script named
-// pbrain-<mode> (alerts name it so), and quillet --engine itself. Moves may take 200 ms and a
-// grace of 300 ms.
+// Games against tests/game/fake-engine.py in one of its modes behind a script named pbrain-<mode>
+// (alerts name it so), and against quillet --engine. Moves may take 200 ms and a grace of 300 ms.
 class EngineGameTest : public GameViewTest {
 protected:
     void SetUp() override {
@@ -495,8 +482,7 @@ protected:
     std::string Fake(const std::string& mode) {
         return Script("pbrain-" + mode, "#!/bin/sh\nexec python3 " FAKE_ENGINE " " + mode);
     }
-    // A game against the engine at path, as the file chooser starts it; with name, waited for
-    // until the title names it.
+    // A game against the engine at path as the file chooser starts it, waited for until named.
     void Start(const std::string& path, const std::string& name = "") {
         BMessage chosen(MSG_NEW_ENGINE_GAME);
         chosen.AddString(FIELD_PATH, path);
@@ -537,7 +523,7 @@ TEST_F(EngineGameTest, EachFaultEndsTheEngineWithItsAlertAndLeavesTheBoard) {
         SCOPED_TRACE(name);
         Start(c.path, c.asked ? name : "");
         ASSERT_TRUE(!c.asked || Click(8, 8));
-        ASSERT_TRUE(AlertShows("The engine " + name + " " + c.fault + ".") && PressOK());
+        ASSERT_TRUE(Alerted("The engine " + name + " " + c.fault + "."));
         windowTitle = kMainTitle;
         ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow(windowTitle).has_value(); }));
         EXPECT_TRUE(WaitUntil([&] { return At(8, 8, c.asked ? 'X' : ' ') && Count('O') == 0; }));
@@ -587,7 +573,7 @@ TEST_F(EngineGameTest, EnginesPlayUntilANewLocalGame) {
             return !inspect::Alerts().empty() || std::ranges::count(marks, 'O') == moves;
         }));
     }
-    ASSERT_TRUE(AlertShows("Player O won!") && PressOK());
+    ASSERT_TRUE(Alerted("Player O won!"));
     ASSERT_TRUE(WaitUntil([] { return View("o connect").text == "O: 1" && Count(' ') == 225; }));
     // The loser opens the next game, which the engine is told as a new position.
     ASSERT_TRUE(Click(8, 8));
