@@ -17,7 +17,6 @@ void PlaceAll(Board& board, int player, const Cells& cells) {
         ASSERT_EQ(board.Place(column, row, player), 1) << column << "," << row;
 }
 
-// length cells from (column, row) stepping by (dc, dr).
 Cells Line(int column, int row, int dc, int dr, int length = 5) {
     Cells cells;
     for (int k = 0; k < length; ++k)
