@@ -2,10 +2,6 @@
 """A gomoku engine for the tests, right or wrong on purpose: fake-engine.py MODE.
 
 good       plays the first free cell, with a MESSAGE before each move, and names itself Fakey
-refuse     answers START with ERROR
-malformed  answers a move with a line that is none
-offboard   plays outside the board
-occupied   plays on the opponent's last stone
 silent     never answers a move
 stubborn   never answers a move and ignores SIGTERM
 crash      dies of SIGSEGV when asked for a move
@@ -31,18 +27,12 @@ def say(line):
     sys.stdout.flush()
 
 
-def move(last):
+def move():
     if mode == "good":
         cell = next((x, y) for y in range(15) for x in range(15) if (x, y) not in taken)
         taken.add(cell)
         say("MESSAGE thinking about %d,%d" % cell)
         say("%d,%d" % cell)
-    elif mode == "malformed":
-        say("seven, seven")
-    elif mode == "offboard":
-        say("15,3")
-    elif mode == "occupied":
-        say("%d,%d" % last)
     elif mode in ("silent", "stubborn"):
         say("MESSAGE thinking")
         time.sleep(3600)
@@ -62,14 +52,13 @@ for raw in sys.stdin:
         continue
     command = words[0]
     if command == "START":
-        say("ERROR no board for me" if mode == "refuse" else "OK")
+        say("OK")
     elif command == "ABOUT":
         say('name="Fakey", version="1"' if mode == "good" else "UNKNOWN ABOUT")
     elif command == "BEGIN":
-        move(None)
+        move()
     elif command == "TURN":
-        last = tuple(int(n) for n in words[1].split(","))
-        taken.add(last)
-        move(last)
+        taken.add(tuple(int(n) for n in words[1].split(",")))
+        move()
     elif command == "END":
         break
