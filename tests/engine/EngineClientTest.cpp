@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 using engine::EngineClient;
 using std::chrono::milliseconds;
@@ -10,14 +13,6 @@ using std::chrono::milliseconds;
 namespace {
 
 const EngineClient::Clock::time_point kStart{};
-
-// A client whose engine has answered START and ABOUT (without a name).
-EngineClient Started(EngineClient::Settings settings = {}) {
-    EngineClient client("pbrain-x", settings);
-    client.Open(kStart);
-    client.Feed("OK\r\nUNKNOWN ABOUT\r\n", kStart);
-    return client;
-}
 
 TEST(EngineClientTest, AsksEachMoveAsThePositionNeeds) {
     EngineClient client("pbrain-x", {});
@@ -33,15 +28,15 @@ TEST(EngineClientTest, AsksEachMoveAsThePositionNeeds) {
         std::vector<EngineClient::Stone> stones;
         const char* asked;
         const char* answer;
-        int x, y;
+        std::pair<int, int> move;
     };
     const Step steps[] = {
-        {{}, "BEGIN\r\n", "MESSAGE depth 3\nDEBUG x\n7,7\n", 7, 7},
-        {{{7, 7, true}, {8, 8, false}}, "TURN 8,8\r\n", "6,6\r", 6, 6},
+        {{}, "BEGIN\r\n", "MESSAGE depth 3\nDEBUG x\n7,7\n", {7, 7}},
+        {{{7, 7, true}, {8, 8, false}}, "TURN 8,8\r\n", "6,6\r", {6, 6}},
         // A new game the user opened: the engine is told the whole position.
-        {{{0, 0, false}}, "BOARD\r\n0,0,2\r\nDONE\r\n", "UNKNOWN x\n1,1\n", 1, 1},
+        {{{0, 0, false}}, "BOARD\r\n0,0,2\r\nDONE\r\n", "UNKNOWN x\n1,1\n", {1, 1}},
         // A new game the engine opens.
-        {{}, "START 15\r\nBEGIN\r\n", "OK\n5,5\n", 5, 5},
+        {{}, "START 15\r\nBEGIN\r\n", "OK\n5,5\n", {5, 5}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.asked);
@@ -50,12 +45,19 @@ TEST(EngineClientTest, AsksEachMoveAsThePositionNeeds) {
         client.Feed(step.answer, kStart);
         const auto move = client.TakeMove();
         ASSERT_TRUE(move);
-        EXPECT_EQ(move->x, step.x);
-        EXPECT_EQ(move->y, step.y);
+        EXPECT_EQ(std::pair(move->x, move->y), step.move);
     }
     EXPECT_EQ(client.Message(), "depth 3");
     EXPECT_EQ(client.Messages(), 1);
+
+    // An answer may take its time and the grace, and no more.
+    const auto asked = kStart + std::chrono::seconds(60);
+    client.AskMove({{8, 8, false}}, asked);
+    EXPECT_EQ(client.Deadline(), asked + milliseconds(6000));
+    client.Tick(asked + milliseconds(6000));
     EXPECT_EQ(client.Fault(), "");
+    client.Tick(asked + milliseconds(6001));
+    EXPECT_EQ(client.Fault(), "The engine Embryo did not answer with a move within 6 s.");
 }
 
 TEST(EngineClientTest, EachFaultNamesTheEngineAndWhatItDid) {
@@ -64,11 +66,14 @@ TEST(EngineClientTest, EachFaultNamesTheEngineAndWhatItDid) {
     while (flood.size() <= EngineClient::kFloodBytes)
         flood += "MESSAGE " + std::string(92, 'x') + "\n";
     struct Case {
-        std::string output;  // after START's OK, but for the first
+        std::string output;  // to the move asked, after START's OK, but for the first two
         const char* fault;
         bool moved = false;  // a good move came first
+        int ended = 0;       // then the engine ended: its exit status, or minus the signal
     } const cases[] = {
         {"ERROR no such board\n", "refused to start: \"ERROR no such board\""},
+        {"", "could not be started (exit status 127)", false, 127},
+        {"OK\nUNKNOWN\n", "crashed (signal 11)", false, -11},
         {"OK\nUNKNOWN\nseven, seven\n", "wrote \"seven, seven\" where a move was expected"},
         {"OK\nUNKNOWN\n15,3\n", "played outside the board (15,3)"},
         {"OK\nUNKNOWN\n8,8\n", "played on an occupied cell (8,8)"},
@@ -83,38 +88,21 @@ TEST(EngineClientTest, EachFaultNamesTheEngineAndWhatItDid) {
         client.Open(kStart);
         client.AskMove({{8, 8, false}}, kStart);
         client.Feed(c.output, kStart);
+        if (c.ended != 0)
+            client.Ended(c.ended > 0, std::abs(c.ended));
         EXPECT_EQ(client.Fault(), std::string("The engine pbrain-x ") + c.fault + ".");
         EXPECT_EQ(client.TakeMove().has_value(), c.moved);
     }
 }
 
-TEST(EngineClientTest, AnswersMayTakeTheirTimeAndTheGraceAndNoMore) {
-    EngineClient client = Started();
-    const auto asked = kStart + std::chrono::seconds(60);
-    client.AskMove({{8, 8, false}}, asked);
-    EXPECT_EQ(client.Deadline(), asked + milliseconds(6000));
-    client.Tick(asked + milliseconds(6000));
-    EXPECT_EQ(client.Fault(), "");
-    client.Tick(asked + milliseconds(6001));
-    EXPECT_EQ(client.Fault(), "The engine pbrain-x did not answer with a move within 6 s.");
-
-    // START may take longer: engines load their tables then.
+// START may take longer: engines load their tables then.
+TEST(EngineClientTest, StartMayTakeLonger) {
     EngineClient starting("pbrain-x", {.turn = milliseconds(100), .grace = milliseconds(50)});
     starting.Open(kStart);
     starting.Tick(kStart + EngineClient::kStartTime + milliseconds(50));
     EXPECT_EQ(starting.Fault(), "");
     starting.Tick(kStart + EngineClient::kStartTime + milliseconds(51));
     EXPECT_EQ(starting.Fault(), "The engine pbrain-x did not answer START within 30050 ms.");
-}
-
-TEST(EngineClientTest, ItsEndSaysHowItEnded) {
-    EngineClient early("pbrain-x", {});
-    early.Open(kStart);
-    early.Ended(true, 127);
-    EXPECT_EQ(early.Fault(), "The engine pbrain-x could not be started (exit status 127).");
-    EngineClient late = Started();
-    late.Ended(false, 11);
-    EXPECT_EQ(late.Fault(), "The engine pbrain-x crashed (signal 11).");
 }
 
 }  // namespace
