@@ -108,8 +108,8 @@ TEST(EngineProtocolRunTest, ReadsEveryLineEnd) {
         {"\n\r\n  \nSTART 15\n\n\nBEGIN\n", "OK\n7,7\n"},
         {"START 15\nBEGIN", "OK\n7,7\n"},
         {"", ""},
-        {std::string(100000, 'x') + "\nSTART 15\n", "UNKNOWN " + std::string(4096, 'X') + "\nOK\n"},
-    };
+        {std::string(100000, 'x') + "\nSTART 15\n",
+         "UNKNOWN " + std::string(4096, 'X') + "\nOK\n"}};
     for (const auto& [input, output] : streams) {
         std::istringstream in(input);
         std::ostringstream out;
