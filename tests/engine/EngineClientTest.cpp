@@ -19,7 +19,6 @@ TEST(EngineClientTest, AsksEachMoveAsThePositionNeeds) {
     EXPECT_EQ(client.Open(kStart),
               "START 15\r\nINFO timeout_turn 5000\r\nINFO timeout_match 0\r\n"
               "INFO max_memory 536870912\r\nINFO rule 0\r\nABOUT\r\n");
-    EXPECT_EQ(client.Name(), "pbrain-x");
     client.Feed("DEBUG loading\nOK\r\nERROR max_memory\nname=\"Embryo\", version=\"1\"\r\n",
                 kStart);
     EXPECT_EQ(client.Name(), "Embryo");

@@ -8,9 +8,10 @@
 
 namespace {
 
-using engine::Position;
+using namespace engine;
 
-// The state kept up to date stone by stone is the state of a board made afresh for the same stones.
+// The state kept up to date stone by stone is the state of a board made afresh for the same
+// stones.
 void ExpectAsIfMadeAfresh(const Position& kept) {
     Position fresh(kept.Size());
     for (int cell : kept.Stones())
@@ -18,9 +19,9 @@ void ExpectAsIfMadeAfresh(const Position& kept) {
     ASSERT_EQ(kept.Hash(), fresh.Hash());
     for (int side = 0; side < 2; ++side) {
         ASSERT_EQ(kept.Total(side), fresh.Total(side));
-        for (int threat = engine::kMakes3; threat < engine::kThreats; ++threat)
-            ASSERT_EQ(kept.CountExactly(side, engine::Threat(threat)),
-                      fresh.CountExactly(side, engine::Threat(threat)));
+        for (int threat = kMakes3; threat < kThreats; ++threat)
+            ASSERT_EQ(kept.CountExactly(side, Threat(threat)),
+                      fresh.CountExactly(side, Threat(threat)));
         for (int cell : kept.Cells()) {
             ASSERT_EQ(kept.ThreatAt(cell, side), fresh.ThreatAt(cell, side)) << cell;
             ASSERT_EQ(kept.Near(cell), fresh.Near(cell)) << cell;
@@ -50,7 +51,6 @@ TEST(PositionTest, StonesPutAndTakenKeepTheStateOfAFreshBoard) {
 
 // The shapes of a line, read across: X's stones, the cell looked at (*) and what it makes.
 TEST(PositionTest, ShapesOfLines) {
-    using namespace engine;
     const std::pair<std::string, Shape> cases[] = {
         {"..XX*XX..", kFive}, {"..XXXX*X", kFive},    {"..XX*..", kOpen3},  {"OXX*...", kBlocked3},
         {"..XXX*..", kOpen4}, {"OXXX*..", kBlocked4}, {"..X.X*..", kOpen3}, {"OXX*..", kBlocked3},
