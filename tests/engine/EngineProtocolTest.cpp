@@ -83,7 +83,7 @@ TEST_F(EngineProtocolTest, KeepsAMarginWithinTurnAndGameTime) {
 // nothing, and the game goes on.
 TEST_F(EngineProtocolTest, RefusesMovesBeforeStartAndSurvivesJunk) {
     for (const std::string& line : Split("BEGIN; TURN 3,3; BOARD; RESTART; TAKEBACK 1,1"))
-        Play({line + " => ERROR .*"});
+        Play({line + " => ERROR [^|]*"});
     Play({"START 15 => OK", "INFO timeout_turn 100", "BEGIN => 7,7"});
     for (const std::string& junk :
          Split("TURN; TURN 1; TURN a,b; TURN 1,2,3; TURN -1,2; TURN 15,0; "
