@@ -66,25 +66,22 @@ protected:
         if (Shell("command -v miniupnpd nft python3 >/dev/null") != 0)
             GTEST_SKIP()
                 << "needs miniupnpd, nftables and python3 (scripts/setup.sh installs them)";
-        char folder[] = "/tmp/quillet-router-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        fFolder = folder;
         fNet = "qr" + std::to_string(getpid());
         const int made = Shell(Script() + " up " + fNet);
         if (made == 2)
             GTEST_SKIP() << "cannot make network namespaces here";
-        ASSERT_EQ(made, 0) << "the router's network";
         fUp = true;
+        ASSERT_EQ(made, 0) << "the router's network";
+        char folder[] = "/tmp/quillet-router-XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        fFolder = folder;
     }
     void TearDown() override {
         if (inspect::FindWindow(kMainTitle))
             CloseCopy();
-        Shell("for p in " + fFolder + "/*.pid; do kill $(cat $p); done 2>/dev/null");
         unsetenv("QUILLET_MAPPING_LEASE");
         if (fUp)
-            Shell(Script() + " down " + fNet);
-        if (!fFolder.empty())
-            Shell("rm -rf " + fFolder);
+            Shell(Script() + " down " + fNet + " " + fFolder);
     }
     static std::string Script() { return "sh " QUILLET_TEST_SOURCE_DIR "/app/router-net.sh"; }
 

@@ -2,14 +2,19 @@
 # The network of the router test: the calling namespace is the player's LAN (192.168.77.2), behind
 # the router's namespace NAME-r (192.168.77.1 on the LAN, 10.88.0.1 outside), which does NAT with
 # nftables, with the namespace NAME-w (10.88.0.2) outside it. Needs root.
-#   router-net.sh up NAME     exits 2 when no namespace can be made here, 1 when a step fails
-#   router-net.sh down NAME
+#   router-net.sh up NAME       exits 2 when no namespace can be made here, 1 when a step fails
+#   router-net.sh down NAME DIR ends the programs whose process ids are in DIR/*.pid, removes the
+#                               namespaces and DIR
 set -u
 r=$2-r
 w=$2-w
 if [ "$1" = down ]; then
+    for pid in "$3"/*.pid; do
+        [ -f "$pid" ] && kill "$(cat "$pid")"
+    done
     ip netns del "$r"
     ip netns del "$w"
+    rm -rf "$3"
     exit 0
 fi
 ip netns add "$r" && ip netns add "$w" || exit 2
