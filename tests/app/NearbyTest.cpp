@@ -86,19 +86,17 @@ protected:
         if (!Lan("up")) {
             std::stringstream said;
             said << std::ifstream(fFolder + "/lan.log").rdbuf();
-            Lan("down");
             GTEST_SKIP() << "no test network with Avahi daemons here: " << said.str();
         }
-        fUp = true;
     }
     void TearDown() override {
         if (be_app->CountWindows() > 0)
             be_app->PostMessage(B_QUIT_REQUESTED);
         EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
-        if (fUp)
+        if (!fFolder.empty()) {
             Lan("down");
-        if (!fFolder.empty())
             std::filesystem::remove_all(fFolder);
+        }
     }
 
     bool Lan(const char* verb) {
@@ -107,11 +105,10 @@ protected:
                             "/lan.log 2>&1")
                                .c_str()) == 0;
     }
-    std::string Host(char side) const { return fPrefix + "-" + side; }
 
     // A main window made on host side, under a title of its own.
     void Open(const char* title, char side) {
-        InNamespace there(Host(side));
+        InNamespace there(fPrefix + "-" + side);
         auto* window = new MainWindow();
         window->Lock();
         window->SetTitle(title);
@@ -121,7 +118,6 @@ protected:
 
     std::string fFolder;
     std::string fPrefix;
-    bool fUp = false;
 };
 
 }  // namespace
