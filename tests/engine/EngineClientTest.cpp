@@ -82,7 +82,7 @@ TEST(EngineClientTest, EachFaultNamesTheEngineAndWhatItDid) {
         {"OK\nUNKNOWN\n" + flood, "flooded its output without answering"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fault);
+        SCOPED_TRACE(testing::Message() << c.fault << " at " << c.late.count() << " ms");
         EngineClient client("pbrain-x", {.turn = 100ms, .grace = 50ms});
         client.Open(kStart);
         client.AskMove({{8, 8, false}}, kStart);
