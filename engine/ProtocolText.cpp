@@ -17,7 +17,7 @@ std::string Trim(const std::string& text) {
 
 bool Number(const std::string& text, long long& value) {
     const std::string t = Trim(text);
-    if (t.empty() || t.size() > 9 ||
+    if (t.empty() || t.size() > 10 ||
         !std::all_of(t.begin(), t.end(), [](unsigned char c) { return std::isdigit(c); }))
         return false;
     value = std::stoll(t);

@@ -16,25 +16,17 @@
 #include "tests/TestSupport.h"
 
 using testing_support::ChatWindows;
+using testing_support::kMainTitle;
 using testing_support::RawPeer;
 using testing_support::WaitUntil;
 namespace inspect = kit::qt::inspect;
 
 namespace {
 
-constexpr char kTitle[] = "Quillet 1.4";
 constexpr char kElsewhere[] = "Elsewhere";
 
 inspect::WindowInfo Window(const char* title) {
     return inspect::FindWindow(title).value_or(inspect::WindowInfo{});
-}
-
-// The summaries received, one a line.
-std::string Summaries(const inspect::NotificationService& service) {
-    std::string text;
-    for (const inspect::Notification& note : service.Received())
-        text += note.summary + "\n";
-    return text;
 }
 
 }  // namespace
@@ -51,11 +43,11 @@ protected:
                                     .desktopId = "org.example.quillet",
                                     .ownOptions = {}};
         ASSERT_EQ(kit::ReadCommandLine(1, argv, info), std::nullopt);
-        ASSERT_TRUE(WaitUntil([] { return Window(kTitle).active; }));
+        ASSERT_TRUE(WaitUntil([] { return Window(kMainTitle).active; }));
     }
     void TearDown() override {
         inspect::Close(kElsewhere);
-        inspect::Close(kTitle);
+        inspect::Close(kMainTitle);
         EXPECT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
     }
 
@@ -65,17 +57,15 @@ protected:
             (new BWindow(BRect(700, 100, 900, 300), kElsewhere, B_TITLED_WINDOW, 0))->Show();
         else
             inspect::Activate(kElsewhere);
-        ASSERT_TRUE(WaitUntil([] { return Window(kElsewhere).active && !Window(kTitle).active; }));
+        ASSERT_TRUE(
+            WaitUntil([] { return Window(kElsewhere).active && !Window(kMainTitle).active; }));
     }
     // A press on the middle of the board's cell.
     static bool ClickCell(int column, int row) {
-        const inspect::WindowInfo main = Window(kTitle);
-        const inspect::ViewInfo* board = main.View("gamruta");
-        if (board == nullptr)
-            return false;
-        const float cell = (board->frame.Width() + 1) / Board::kSize;
-        return inspect::Click(kTitle, BPoint(board->frame.left + (column - 0.5f) * cell,
-                                             board->frame.top + (row - 0.5f) * cell));
+        const BRect board = testing_support::ViewOf(kMainTitle, "gamruta").frame;
+        const float cell = (board.Width() + 1) / Board::kSize;
+        return inspect::Click(kMainTitle, BPoint(board.left + (column - 0.5f) * cell,
+                                                 board.top + (row - 0.5f) * cell));
     }
 
     MainWindow* const window = new MainWindow();
@@ -88,15 +78,15 @@ TEST_F(DesktopTest, WhatThePeerDoesWhileTheUserIsElsewhereAsksForAttentionAndIsN
     RawPeer peer;
     ASSERT_TRUE(peer.Connect() && peer.ReadUntil("CON\n"));
     ASSERT_TRUE(WaitUntil([&] { return service.Received().size() == 1; }));
-    EXPECT_TRUE(Window(kTitle).attention);
+    EXPECT_TRUE(Window(kMainTitle).attention);
 
     // A chat opens in front of the main window, near it and on screen, and the user's window
     // keeps the focus.
     ASSERT_TRUE(peer.Send("MSG hi\n"));
     ASSERT_TRUE(WaitUntil([] { return ChatWindows().size() == 1; }));
     const inspect::WindowInfo chat = ChatWindows()[0];
-    const BRect main = Window(kTitle).frame;
-    EXPECT_EQ(chat.owner, kTitle);
+    const BRect main = Window(kMainTitle).frame;
+    EXPECT_EQ(chat.owner, kMainTitle);
     EXPECT_TRUE(main.Contains(BPoint(chat.frame.left, chat.frame.top)));
     EXPECT_GE(chat.frame.top, 0);
     EXPECT_LE(chat.frame.right, 1023);
@@ -108,42 +98,45 @@ TEST_F(DesktopTest, WhatThePeerDoesWhileTheUserIsElsewhereAsksForAttentionAndIsN
     ASSERT_TRUE(WaitUntil([&] { return service.Received().size() == 3; }));
 
     // Back in the main window: the hint goes, and nothing is notified while the user is there.
-    ASSERT_TRUE(inspect::Activate(kTitle));
-    ASSERT_TRUE(WaitUntil([] { return Window(kTitle).active && !Window(kTitle).attention; }));
+    ASSERT_TRUE(inspect::Activate(kMainTitle));
+    ASSERT_TRUE(
+        WaitUntil([] { return Window(kMainTitle).active && !Window(kMainTitle).attention; }));
     ASSERT_TRUE(peer.Send("MSG again\n"));
     ASSERT_TRUE(WaitUntil([] { return ChatWindows().size() == 2; }));
     EXPECT_NE(ChatWindows()[0].frame.LeftTop(), ChatWindows()[1].frame.LeftTop())
         << "chat windows are cascaded";
-    EXPECT_TRUE(Window(kTitle).active);
+    EXPECT_TRUE(Window(kMainTitle).active);
     LookElsewhere();
     ASSERT_TRUE(peer.Send("DIS\n"));
     ASSERT_TRUE(WaitUntil([&] { return service.Received().size() == 4; }));
-    EXPECT_TRUE(WaitUntil([] { return Window(kTitle).attention; }));
+    EXPECT_TRUE(WaitUntil([] { return Window(kMainTitle).attention; }));
 
-    EXPECT_EQ(Summaries(service),
-              "The other player connected\nNew message from the other player\n"
-              "Your turn: the other player played at 8, 3\nThe other player left\n");
     // Each replaces the one before, in the program's name.
+    std::string summaries;
     uint32 shown = 0;
     for (const inspect::Notification& note : service.Received()) {
+        summaries += note.summary + "\n";
         EXPECT_EQ(note.replacesId, shown) << note.summary;
         EXPECT_EQ(note.appName, "Quillet");
         EXPECT_EQ(note.icon, "org.example.quillet");
         EXPECT_EQ(note.desktopEntry, "org.example.quillet");
         shown = note.id;
     }
+    EXPECT_EQ(summaries,
+              "The other player connected\nNew message from the other player\n"
+              "Your turn: the other player played at 8, 3\nThe other player left\n");
 }
 
 // A service that never answers holds neither the game nor the end of the program.
 TEST_F(DesktopTest, TheComputersMoveIsNotifiedAndAServiceThatHangsHoldsNothing) {
     inspect::NotificationService service(false);
     ASSERT_TRUE(service.Serving());
-    ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New game against the computer"));
+    ASSERT_TRUE(inspect::TriggerMenuItem(kMainTitle, "New game against the computer"));
     LookElsewhere();
-    auto clock = inspect::WatchLabel(kTitle, "time status");
+    auto clock = inspect::WatchLabel(kMainTitle, "time status");
     ASSERT_TRUE(ClickCell(8, 8));
     ASSERT_TRUE(WaitUntil([&] { return service.Received().size() == 1; }));
-    EXPECT_TRUE(Window(kTitle).attention);
+    EXPECT_TRUE(Window(kMainTitle).attention);
     EXPECT_TRUE(std::regex_match(service.Received()[0].summary,
                                  std::regex("Your turn: the computer played at "
                                             "([1-9]|1[0-5]), ([1-9]|1[0-5])")))

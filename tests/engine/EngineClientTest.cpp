@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 using engine::EngineClient;
 using std::chrono::milliseconds;
@@ -11,20 +14,11 @@ namespace {
 
 const EngineClient::Clock::time_point kStart{};
 
-// A client whose engine has answered START and ABOUT (without a name).
-EngineClient Started(EngineClient::Settings settings = {}) {
-    EngineClient client("pbrain-x", settings);
-    client.Open(kStart);
-    client.Feed("OK\r\nUNKNOWN ABOUT\r\n", kStart);
-    return client;
-}
-
 TEST(EngineClientTest, AsksEachMoveAsThePositionNeeds) {
     EngineClient client("pbrain-x", {});
     EXPECT_EQ(client.Open(kStart),
               "START 15\r\nINFO timeout_turn 5000\r\nINFO timeout_match 0\r\n"
               "INFO max_memory 536870912\r\nINFO rule 0\r\nABOUT\r\n");
-    EXPECT_EQ(client.Name(), "pbrain-x");
     client.Feed("DEBUG loading\nOK\r\nERROR max_memory\nname=\"Embryo\", version=\"1\"\r\n",
                 kStart);
     EXPECT_EQ(client.Name(), "Embryo");
@@ -33,15 +27,15 @@ TEST(EngineClientTest, AsksEachMoveAsThePositionNeeds) {
         std::vector<EngineClient::Stone> stones;
         const char* asked;
         const char* answer;
-        int x, y;
+        std::pair<int, int> move;
     };
     const Step steps[] = {
-        {{}, "BEGIN\r\n", "MESSAGE depth 3\nDEBUG x\n7,7\n", 7, 7},
-        {{{7, 7, true}, {8, 8, false}}, "TURN 8,8\r\n", "6,6\r", 6, 6},
+        {{}, "BEGIN\r\n", "MESSAGE depth 3\nDEBUG x\n7,7\n", {7, 7}},
+        {{{7, 7, true}, {8, 8, false}}, "TURN 8,8\r\n", "6,6\r", {6, 6}},
         // A new game the user opened: the engine is told the whole position.
-        {{{0, 0, false}}, "BOARD\r\n0,0,2\r\nDONE\r\n", "UNKNOWN x\n1,1\n", 1, 1},
+        {{{0, 0, false}}, "BOARD\r\n0,0,2\r\nDONE\r\n", "UNKNOWN x\n1,1\n", {1, 1}},
         // A new game the engine opens.
-        {{}, "START 15\r\nBEGIN\r\n", "OK\n5,5\n", 5, 5},
+        {{}, "START 15\r\nBEGIN\r\n", "OK\n5,5\n", {5, 5}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.asked);
@@ -50,11 +44,11 @@ TEST(EngineClientTest, AsksEachMoveAsThePositionNeeds) {
         client.Feed(step.answer, kStart);
         const auto move = client.TakeMove();
         ASSERT_TRUE(move);
-        EXPECT_EQ(move->x, step.x);
-        EXPECT_EQ(move->y, step.y);
+        EXPECT_EQ(std::pair(move->x, move->y), step.move);
     }
     EXPECT_EQ(client.Message(), "depth 3");
     EXPECT_EQ(client.Messages(), 1);
+
     EXPECT_EQ(client.Fault(), "");
 }
 
@@ -63,12 +57,22 @@ TEST(EngineClientTest, EachFaultNamesTheEngineAndWhatItDid) {
     std::string flood;
     while (flood.size() <= EngineClient::kFloodBytes)
         flood += "MESSAGE " + std::string(92, 'x') + "\n";
+    using namespace std::chrono_literals;
     struct Case {
-        std::string output;  // after START's OK, but for the first
-        const char* fault;
-        bool moved = false;  // a good move came first
+        std::string output;   // to the move asked, after START's OK, but for the first few
+        std::string fault;    // none when empty
+        bool moved = false;   // a good move came first
+        int ended = 0;        // then the engine ended: its exit status, or minus the signal
+        milliseconds late{};  // then the clock: an answer may take its time and the grace
     } const cases[] = {
+        // START may take longer than a move: engines load their tables then.
+        {"", "", false, 0, EngineClient::kStartTime + 50ms},
+        {"", "did not answer START within 30050 ms", false, 0, EngineClient::kStartTime + 51ms},
+        {"OK\nUNKNOWN\n", "", false, 0, 150ms},
+        {"OK\nUNKNOWN\n", "did not answer with a move within 150 ms", false, 0, 151ms},
         {"ERROR no such board\n", "refused to start: \"ERROR no such board\""},
+        {"", "could not be started (exit status 127)", false, 127},
+        {"OK\nUNKNOWN\n", "crashed (signal 11)", false, -11},
         {"OK\nUNKNOWN\nseven, seven\n", "wrote \"seven, seven\" where a move was expected"},
         {"OK\nUNKNOWN\n15,3\n", "played outside the board (15,3)"},
         {"OK\nUNKNOWN\n8,8\n", "played on an occupied cell (8,8)"},
@@ -78,43 +82,17 @@ TEST(EngineClientTest, EachFaultNamesTheEngineAndWhatItDid) {
         {"OK\nUNKNOWN\n" + flood, "flooded its output without answering"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fault);
-        EngineClient client("pbrain-x", {});
+        SCOPED_TRACE(testing::Message() << c.fault << " at " << c.late.count() << " ms");
+        EngineClient client("pbrain-x", {.turn = 100ms, .grace = 50ms});
         client.Open(kStart);
         client.AskMove({{8, 8, false}}, kStart);
         client.Feed(c.output, kStart);
-        EXPECT_EQ(client.Fault(), std::string("The engine pbrain-x ") + c.fault + ".");
+        if (c.ended != 0)
+            client.Ended(c.ended > 0, std::abs(c.ended));
+        client.Tick(kStart + c.late);
+        EXPECT_EQ(client.Fault(), c.fault.empty() ? "" : "The engine pbrain-x " + c.fault + ".");
         EXPECT_EQ(client.TakeMove().has_value(), c.moved);
     }
-}
-
-TEST(EngineClientTest, AnswersMayTakeTheirTimeAndTheGraceAndNoMore) {
-    EngineClient client = Started();
-    const auto asked = kStart + std::chrono::seconds(60);
-    client.AskMove({{8, 8, false}}, asked);
-    EXPECT_EQ(client.Deadline(), asked + milliseconds(6000));
-    client.Tick(asked + milliseconds(6000));
-    EXPECT_EQ(client.Fault(), "");
-    client.Tick(asked + milliseconds(6001));
-    EXPECT_EQ(client.Fault(), "The engine pbrain-x did not answer with a move within 6 s.");
-
-    // START may take longer: engines load their tables then.
-    EngineClient starting("pbrain-x", {.turn = milliseconds(100), .grace = milliseconds(50)});
-    starting.Open(kStart);
-    starting.Tick(kStart + EngineClient::kStartTime + milliseconds(50));
-    EXPECT_EQ(starting.Fault(), "");
-    starting.Tick(kStart + EngineClient::kStartTime + milliseconds(51));
-    EXPECT_EQ(starting.Fault(), "The engine pbrain-x did not answer START within 30050 ms.");
-}
-
-TEST(EngineClientTest, ItsEndSaysHowItEnded) {
-    EngineClient early("pbrain-x", {});
-    early.Open(kStart);
-    early.Ended(true, 127);
-    EXPECT_EQ(early.Fault(), "The engine pbrain-x could not be started (exit status 127).");
-    EngineClient late = Started();
-    late.Ended(false, 11);
-    EXPECT_EQ(late.Fault(), "The engine pbrain-x crashed (signal 11).");
 }
 
 }  // namespace

@@ -17,8 +17,9 @@ if [ "$1" = down ]; then
     for pid in "$dir"/*.pid; do
         [ -f "$pid" ] && kill "$(cat "$pid")" 2>/dev/null
     done
+    # A daemon is done once it is gone or a zombie: init reaps the orphans, in its own time.
     for pid in "$dir"/*.pid; do
-        [ -f "$pid" ] && within 50 sh -c "! kill -0 $(cat "$pid")"
+        [ -f "$pid" ] && within 50 sh -c "! kill -0 $(cat "$pid") || grep -q zombie /proc/$(cat "$pid")/status"
         rm -f "$pid"
     done
     ip netns del "$prefix-a" 2>/dev/null
