@@ -16,7 +16,6 @@ Engine::~Engine() = default;
 void Engine::NewGame(int size) {
     fSearch->Board().Reset(size);
     fSearch->ClearTable();
-    fSides.clear();
     fToMove = Side::First;
     fInfo = {};
 }
@@ -44,17 +43,6 @@ bool Engine::Put(int column, int row, Side side) {
     if (!board.Empty(cell))
         return false;
     board.Put(cell, side == Side::First ? 0 : 1);
-    fSides.push_back(side);
-    return true;
-}
-
-bool Engine::Undo() {
-    Position& board = fSearch->Board();
-    if (fSides.empty())
-        return false;
-    board.Remove(board.Stones().back());
-    fToMove = fSides.back();
-    fSides.pop_back();
     return true;
 }
 

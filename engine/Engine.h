@@ -22,7 +22,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 namespace engine {
 
@@ -74,9 +73,6 @@ public:
     // Puts side's stone on the board without changing who is to move, for setting up a
     // position. False when the cell is off the board or taken.
     bool Put(int column, int row, Side side);
-    // Takes back the last stone put or played, and gives the move back to its side. False when
-    // the board is empty.
-    bool Undo();
     Side ToMove() const { return fToMove; }
     void SetToMove(Side side) { fToMove = side; }
     // 0 empty, 1 the first side's stone, 2 the second side's; 0 off the board too.
@@ -94,7 +90,6 @@ public:
 private:
     Level fLevel;
     Side fToMove = Side::First;
-    std::vector<Side> fSides;  // who put each stone, to give the move back on Undo
     std::unique_ptr<Search> fSearch;
     ThinkInfo fInfo;
 };
