@@ -141,9 +141,20 @@ TEST_F(DesktopTest, TheComputersMoveIsNotifiedAndAServiceThatHangsHoldsNothing) 
                                  std::regex("Your turn: the computer played at "
                                             "([1-9]|1[0-5]), ([1-9]|1[0-5])")))
         << service.Received()[0].summary;
-    // The call waits for its answer (seconds), the window does not: O's turn shows at once.
+    // The call waits for its answer (seconds), the window does not: the computer answers the
+    // next move, and the move after that shows, while the computer's second note still waits.
+    // turn: the first of the clock's states from `from` on in O's colour, or X's; size() if none.
+    auto turn = [&](size_t from, bool o) {
+        while (from < clock->size() && ((*clock)[from].color.blue == 255) != o)
+            ++from;
+        return from;
+    };
     const size_t seen = clock->size();
+    size_t xAgain = 0;
     ASSERT_TRUE(ClickCell(1, 1));
-    EXPECT_TRUE(WaitUntil([&] { return clock->size() > seen && clock->back().color.blue == 255; },
-                          std::chrono::seconds(2)));
+    ASSERT_TRUE(
+        WaitUntil([&] { return (xAgain = turn(turn(seen, true), false)) < clock->size(); }));
+    ASSERT_TRUE(ClickCell(15, 15));
+    ASSERT_TRUE(WaitUntil([&] { return turn(xAgain, true) < clock->size(); }));
+    EXPECT_EQ(service.Received().size(), 1u) << "the window waited for the service";
 }
