@@ -109,6 +109,12 @@ TEST(WindowTest, AViewGetsMessagesAndPressesOnItsWindowsThreadAndLabelsShowEachC
         })) << text;
     }
 
+#ifdef KIT_THREAD_CHECKS
+    // In the test builds a change from a thread that neither runs the window nor holds its lock
+    // ends the program, naming the broken contract.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(window->SetTitle("foreign"), "threading contract broken");
+#endif
     const thread_id windowThread = window->Thread();
     ASSERT_TRUE(inspect::Close("board"));
     ASSERT_TRUE(WaitUntil([&] { return Gone("board") && be_app->CountWindows() == 0; }));
