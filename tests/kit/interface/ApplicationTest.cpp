@@ -10,8 +10,7 @@ using testing_support::WaitUntil;
 
 namespace {
 
-// A window of a group, with views enough that its destructor takes a while. It may quit as soon
-// as it shows, or open another window of its group when asked to quit (as a chat's "Reply" may).
+// A window of a group, slow to destroy; it may quit at once, or open another one as it quits.
 class GroupWindow : public BWindow {
 public:
     GroupWindow(const void* group, bool quitAtOnce, bool opensAnother)

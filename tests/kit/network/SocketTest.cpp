@@ -37,8 +37,7 @@ bool InPoll(pid_t tid) {
     return number == SYS_ppoll;
 }
 
-// A spawned thread blocked in one call on a socket it owns through RAII; blocked, when given,
-// shows more evidence that the call is under way.
+// A spawned thread blocked in one call on a socket it owns (RAII); blocked: the call is under way.
 struct Blocker {
     const char* what;
     int socket;
