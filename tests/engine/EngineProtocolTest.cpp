@@ -49,8 +49,7 @@ protected:
     bool alive = true;  // no line has ended the session
 };
 
-// A manager's session; the two BOARDs are answered with X's own five, then with a block of O's
-// four.
+// A manager's session; the BOARDs are answered with X's own five, then by blocking O's four.
 TEST_F(EngineProtocolTest, AnswersARecordedSession) {
     Play({"START 15 => OK",
           "INFO timeout_turn 300; INFO timeout_match 100000; INFO time_left 100000; "

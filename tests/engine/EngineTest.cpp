@@ -32,8 +32,7 @@ Cells Parse(const char* text) {
     return cells;
 }
 
-// A position (X's stones, O's, X to move), the lowest level that must answer it, and the moves
-// that do.
+// A position (X's stones, O's; X to move), the lowest level that must answer it, the answers.
 struct Case {
     const char* what;
     Level from;

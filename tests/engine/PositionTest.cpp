@@ -10,8 +10,7 @@ namespace {
 
 using namespace engine;
 
-// The state kept up to date stone by stone is the state of a board made afresh for the same
-// stones.
+// The state kept up to date stone by stone is that of a board made afresh with the same stones.
 void ExpectAsIfMadeAfresh(const Position& kept) {
     Position fresh(kept.Size());
     for (int cell : kept.Stones())

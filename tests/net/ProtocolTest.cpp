@@ -45,9 +45,6 @@ Received MoreOf(std::string text) {
 const Received kEnd{Received::Kind::End, {}, {}, {}};
 
 TEST(ProtocolTest, ReadsWhatAPeerSendsHoweverTheNetworkCutsIt) {
-    std::string longest;
-    for (size_t i = 0; i < kLimit; ++i)
-        longest += static_cast<char>('a' + i % 26);
     const std::string keywords = "line one\nPUT 1 2\nthe word DIS\nDIS\nmsg x 100% %s";
     const std::string ascii(kLimit - 1, 'b'), head(600, 'h'), tail(400, 't');
     const struct {
@@ -63,37 +60,30 @@ TEST(ProtocolTest, ReadsWhatAPeerSendsHoweverTheNetworkCutsIt) {
         {{"PUT 345\n"}, {}},
         {{"PU 3 4\n"}, {}},
         // A chat takes the rest of its chunk, whatever it holds.
-        {{"MSG " + longest}, {ChatOf(longest)}},
         {{"MSG " + keywords}, {ChatOf(keywords)}},
         {{"msg hi\n"}, {ChatOf("hi\n")}},
         {{"MSG:hi"}, {ChatOf("hi")}},
         // A character broken at the end goes; whole ones stay.
-        {{"MSG caf\xC3"}, {ChatOf("caf")}},
         {{"MSG x\xF0\x9F\x98"}, {ChatOf("x")}},
-        {{"MSG \xE2\x82\xAC 5\xC3\xA9"}, {ChatOf("\xE2\x82\xAC 5\xC3\xA9")}},
         {{"MSG x\xF0\x9F\x98\x80"}, {ChatOf("x\xF0\x9F\x98\x80")}},
         {{"MSG " + ascii + "\xC3"}, {ChatOf(ascii)}},
         // The end stops reading; the greeting, blank lines and junk are skipped.
         {{"dis"}, {kEnd}},
-        {{"DIS\nPUT 1 1\n"}, {kEnd}},
         {{"", "CON\n\n\n", "\x01\xFF\x7F garbage\nXYZ 1 2\n"}, {}},
         // Nothing after a NUL is seen.
         {{"PUT 1 2\n\0PUT 3 4\n"s}, {MoveOf("1", "2\n")}},
         {{"MSG a\0b"s}, {ChatOf("a")}},
         // Every message of a chunk, in order; a chat after a move in the same chunk.
-        {{"CON\nPUT 8 3\n"}, {MoveOf("8", "3\n")}},
         {{"PUT 1 2\nbogus\nPUT 3\nPUT 5 6\n"}, {MoveOf("1", "2\n"), MoveOf("5", "6\n")}},
         {{"PUT 1 2\nDIS\nPUT 3 4\n"}, {MoveOf("1", "2\n"), kEnd}},
         {{"PUT 1 2\nMSG hi\nPUT 3 4\n"}, {MoveOf("1", "2\n"), ChatOf("hi\nPUT 3 4\n")}},
         // A line cut anywhere waits for its rest, or for the next message to show it whole.
-        {{"PU", "T 3 4\n"}, {MoveOf("3", "4\n")}},
         {{"P", "U", "T 1", "2 4", "\n"}, {MoveOf("12", "4\n")}},
         {{"PUT 1 2\nPU", "", "T 3 4\n"}, {MoveOf("1", "2\n"), MoveOf("3", "4\n")}},
         {{"DI", "S\n"}, {kEnd}},
         {{"CO", "N\nPUT 8 3\n"}, {MoveOf("8", "3\n")}},
         {{"PUT 1 2\nput 3 4", "MSG x"}, {MoveOf("1", "2\n"), MoveOf("3", "4"), ChatOf("x")}},
         {{"MSG", "PUT 1 1\n"}, {ChatOf(""), MoveOf("1", "1\n")}},
-        {{"PUT 3 4"}, {}},
         {{"PUT 1 " + std::string(protocol::Reader::kUnfinishedLimit, '1'), "2\n", "PUT 2 2\n"},
          {MoveOf("2", "2\n")}},
         // After a chat, one or two letters may be its end or the start of a word.

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
-#include "kit/application/MessageRunner.h"
 #include "kit/interface/View.h"
 #include "kit/interface/Window.h"
 #include "tests/TestSupport.h"
@@ -13,17 +10,7 @@ using testing_support::WaitUntil;
 
 namespace {
 
-constexpr uint32 kTick = 1;
-
-// A handler of the application, so run on the GUI thread: notes when each tick came.
-class Counter : public BHandler {
-public:
-    void MessageReceived(BMessage*) override { times.push_back(system_time()); }
-    std::vector<bigtime_t> times;
-};
-
-// A window of a group, with views enough that its destructor takes a while. It may quit as soon
-// as it shows, or open another window of its group when asked to quit (as a chat's "Reply" may).
+// A window of a group, slow to destroy; it may quit at once, or open another one as it quits.
 class GroupWindow : public BWindow {
 public:
     GroupWindow(const void* group, bool quitAtOnce, bool opensAnother)
@@ -66,18 +53,4 @@ TEST(ApplicationTest, QuitWindowsEndsItsGroupWhileWindowsOfItQuitOnTheirOwn) {
         BMessenger(bystander).SendMessage(B_QUIT_REQUESTED);
         ASSERT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
     }
-}
-
-// The application's queue has no thread to wait on it: its event loop keeps the runners' time.
-TEST(ApplicationTest, ARunnerForTheApplicationTicksOnTheGuiThreadAndNeverEarly) {
-    constexpr bigtime_t kInterval = 10000;
-    Counter counter;
-    be_app->AddHandler(&counter);
-    BMessage tick(kTick);
-    const bigtime_t made = system_time();
-    BMessageRunner runner(BMessenger(&counter), &tick, kInterval, 3);
-    ASSERT_TRUE(WaitUntil([&] { return counter.times.size() == 3; }));
-    for (size_t n = 0; n < 3; ++n)
-        EXPECT_GE(counter.times[n] - made, bigtime_t(n + 1) * kInterval) << "tick " << n + 1;
-    be_app->RemoveHandler(&counter);
 }

@@ -97,16 +97,6 @@ TEST(ViewTest, WhatEachMessageDrawsShowsAsOnePassDrawsIt) {
         std::mismatch(pieces.begin(), pieces.end(), whole.begin()).first - pieces.begin();
     EXPECT_EQ(at, ssize_t(pieces.size()))
         << "first difference at x " << at % 120 << ", y " << at / 120;
-    // And where it was drawn: the thin lines lie on their own row and column, and red shows
-    // though its alpha byte is 0.
-    EXPECT_EQ(inspect::Pixel("strokes", "whole", 100, 5), (rgb_color{255, 0, 0, 255}));
-    for (const auto& [x, y, color] : {std::tuple{20, 45, kBlack},
-                                      {20, 44, kWhite},
-                                      {20, 46, kWhite},
-                                      {60, 20, kBlack},
-                                      {59, 20, kWhite},
-                                      {61, 20, kWhite}})
-        EXPECT_EQ(inspect::Pixel("strokes", "whole", x, y), color) << x << ", " << y;
 
     window->PostMessage(B_QUIT_REQUESTED);
     ASSERT_TRUE(WaitUntil([] { return !inspect::FindWindow("strokes"); }));
