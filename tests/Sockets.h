@@ -162,28 +162,4 @@ inline int ConnectsInFlight(uint16_t port = 1777) {
     return count;
 }
 
-// Bytes sent on the connections of this namespace to or from port that are not yet read: once
-// none are, what was sent so far is in the program, and the next send comes in a read of its own.
-inline size_t BytesQueued(uint16_t port = 1777) {
-    char ending[16];
-    std::snprintf(ending, sizeof ending, ":%04X", port);
-    size_t bytes = 0;
-    for (const char* file : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        std::ifstream table(file);
-        std::string header;
-        std::getline(table, header);
-        std::string slot, local, peer, state, queues;
-        for (std::string rest;
-             table >> slot >> local >> peer >> state >> queues && std::getline(table, rest);) {
-            if (!local.ends_with(ending) && !peer.ends_with(ending))
-                continue;
-            // "tx_queue:rx_queue" in hexadecimal.
-            const size_t colon = queues.find(':');
-            bytes += std::stoul(queues.substr(0, colon), nullptr, 16) +
-                     std::stoul(queues.substr(colon + 1), nullptr, 16);
-        }
-    }
-    return bytes;
-}
-
 }  // namespace testing_support
