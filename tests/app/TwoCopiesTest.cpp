@@ -50,23 +50,11 @@ bool EmptyOnBoth(int column, int row) {
     return true;
 }
 
-// Each copy announces the end of the game; after OK on each, both boards are empty.
-bool BothAnnounce(const std::string& text) {
-    bool shown = WaitUntil([&] {
-        const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
-        return alerts.size() == 2 && alerts[0].text == text && alerts[1].text == text;
-    });
-    for (const size_t left : {1, 0})
-        shown = shown && inspect::PressAlertButton("Quillet", "OK") &&
-                WaitUntil([&] { return inspect::Alerts().size() == left; });
-    return shown && WaitUntil([] { return EmptyOnBoth(1, 1); });
-}
-
 }  // namespace
 
 // Started together, one copy listens and the other finds the port taken and connects to it; they
-// play a win and a full-board draw, and "Disconnect" leaves two local games.
-TEST(TwoCopiesTest, StartTogetherPlayAWinAndADrawThenDisconnect) {
+// play a win, and "Disconnect" leaves two local games.
+TEST(TwoCopiesTest, StartTogetherPlayAWinThenDisconnect) {
     for (const char* title : {kOne, kTwo}) {  // titles of their own tell the two apart
         auto* window = new MainWindow();
         window->Lock();
@@ -89,25 +77,18 @@ TEST(TwoCopiesTest, StartTogetherPlayAWinAndADrawThenDisconnect) {
     for (int column = 1; column <= 4; ++column)
         ASSERT_TRUE(Play(client, server, column, 1, kRed) &&
                     Play(server, client, column, 2, kBlue));
-    ASSERT_TRUE(Play(client, server, 5, 1, kRed, true) && BothAnnounce("Player X won!"));
-
-    // Pairs of columns alternate between the players, and every row flips them: no run is longer
-    // than two. O has the one cell more, and moves first and last.
-    std::vector<std::pair<int, int>> cells[2];
-    for (int column = 1; column <= 15; ++column)
-        for (int row = 1; row <= 15; ++row)
-            cells[((column - 1) / 2 + row) % 2].emplace_back(column, row);
-    for (size_t move = 0; move < 225; ++move) {
-        const bool o = move % 2 == 0;
-        const auto [column, row] = cells[o ? 1 : 0][move / 2];
-        ASSERT_TRUE(o ? Play(server, client, column, row, kBlue, move == 224)
-                      : Play(client, server, column, row, kRed))
-            << move;
-    }
-    // A draw changes no score, and X, who did not make the last move, opens next.
-    ASSERT_TRUE(BothAnnounce("Draw!"));
-    EXPECT_EQ(Both("x connect") + " " + Both("o connect"), "X: 1|X: 1 O: 0|O: 0");
-    ASSERT_TRUE(Play(client, server, 8, 8, kRed));
+    ASSERT_TRUE(Play(client, server, 5, 1, kRed, true));
+    ASSERT_TRUE(WaitUntil([] {
+        const std::vector<inspect::AlertInfo> alerts = inspect::Alerts();
+        return alerts.size() == 2 && alerts[0].text == "Player X won!" &&
+               alerts[1].text == "Player X won!";
+    }));
+    for (const size_t left : {1, 0})  // OK on each copy's alert
+        ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK") &&
+                    WaitUntil([&] { return inspect::Alerts().size() == left; }));
+    EXPECT_TRUE(WaitUntil(
+        [] { return Both("x connect") + " " + Both("o connect") == "X: 1|X: 1 O: 0|O: 0"; }));
+    ASSERT_TRUE(Play(server, client, 8, 8, kBlue));
 
     // Both boards go back to a local game, scores reset, and one copy listens again.
     ASSERT_TRUE(inspect::TriggerMenuItem(client, "Disconnect"));
