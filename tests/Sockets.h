@@ -1,5 +1,4 @@
-// Plain sockets on the loopback that tests use to stand in for the other end of a link. No Qt
-// here: the kit's core tests use it too.
+// Plain loopback sockets that stand in for the other end of a link; no Qt (kit tests use them).
 #pragma once
 
 #include <arpa/inet.h>
@@ -90,8 +89,7 @@ inline Socket Listen(uint16_t port = 1777, int backlog = 4, const char* host = "
     return listener;
 }
 
-// One connect to host:port: on loopback it is answered or refused at once. With SOCK_NONBLOCK a
-// connect still in progress counts as made. Closed, with errno kept, on failure.
+// One connect to host:port (with SOCK_NONBLOCK, one in progress counts); closed on failure.
 inline Socket ConnectOnce(uint16_t port = 1777, int flags = 0, const char* host = "127.0.0.1") {
     const Address address(host, port);
     Socket connection(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC | flags, 0));
@@ -118,8 +116,7 @@ inline Socket Accept(const Socket& listener,
     return Socket(::accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC));
 }
 
-// A listener on host (IPv4) whose accept queue is full: it drops further SYNs, so a connect to
-// it hangs.
+// A listener on host (IPv4) whose accept queue is full, so that a connect to it hangs.
 struct FullListener {
     explicit FullListener(uint16_t port = 1777, const char* host = "127.0.0.1")
         : listener(Listen(port, 0, host)), queued(ConnectOnce(PortOf(listener), 0, host)) {
@@ -135,8 +132,7 @@ struct FullListener {
     bool full;
 };
 
-// Puts content over the file at target (such as /etc/hosts) for this test's own mount namespace
-// alone; the mount goes with the namespace. Gives what failed, or nothing.
+// Puts content over the file at target in this test's own mount namespace; gives what failed.
 inline std::string MountOver(const char* target, const std::string& content) {
     char path[] = "/tmp/quillet-etc-XXXXXX";
     const int fd = mkstemp(path);
