@@ -43,13 +43,6 @@ bool Play(const char* mover, const char* other, int column, int row, rgb_color c
            (ends || WaitUntil([&] { return Shows(other, column, row, colour); }));
 }
 
-bool EmptyOnBoth(int column, int row) {
-    for (const char* copy : {server, client})
-        if (Shows(copy, column, row, kRed) || Shows(copy, column, row, kBlue))
-            return false;
-    return true;
-}
-
 }  // namespace
 
 // Started together, one copy listens and the other finds the port taken and connects to it; they
@@ -93,7 +86,8 @@ TEST(TwoCopiesTest, StartTogetherPlayAWinThenDisconnect) {
     // Both boards go back to a local game, scores reset, and one copy listens again.
     ASSERT_TRUE(inspect::TriggerMenuItem(client, "Disconnect"));
     ASSERT_TRUE(WaitUntil([] {
-        return ViewOf(server, "x connect").text == "X: 0" && EmptyOnBoth(8, 8) && OneListens();
+        return ViewOf(server, "x connect").text == "X: 0" && !Shows(server, 8, 8, kBlue) &&
+               !Shows(client, 8, 8, kBlue) && OneListens();
     }));
 
     be_app->PostMessage(B_QUIT_REQUESTED);
