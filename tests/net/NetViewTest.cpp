@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -283,24 +284,30 @@ TEST_F(NetViewTest, ConnectsToAListeningPeerAndRefusesWithAnAlertOtherwise) {
     EXPECT_FALSE(Readable(server.fd)) << "a too long address was cut and connected";
 }
 
-// A peer that leaves more than kMaxUnsent unread is gone, as if it had said "DIS": every message
-// the link took reaches it whole or is counted as not delivered.
-TEST_F(NetViewTest, APeerTooFarBehindIsDroppedAndWhatItMissedIsCounted) {
+// A peer that reads nothing: no send waits for it. One that leaves more than kMaxUnsent unread is
+// gone, as if it had said "DIS": every message the link took reaches it whole or is counted as not
+// delivered. One less behind gets what waits when this side quits, whole and in order, "DIS" last.
+TEST_F(NetViewTest, APeerTooFarBehindIsDroppedAndOneLessBehindGetsAllAtQuitting) {
+    // Moves and chats of size from a thread, as a window sends them; gives those the link took.
+    auto send = [&](size_t pairs, size_t size) {
+        Strings taken;
+        std::atomic<bool> done{false};
+        std::thread sender([&] {
+            for (size_t i = 0; i < pairs; ++i)
+                for (const std::string& message : {protocol::Move(i % 15 + 1, i / 15 % 15 + 1),
+                                                   protocol::Chat(std::string(size, 'a' + i % 26))})
+                    if (link->SendMessage(message.c_str()) == 1)
+                        taken.push_back(message);
+            done = true;
+        });
+        EXPECT_TRUE(WaitUntil([&] { return done.load(); })) << "a send waited for the peer";
+        sender.join();
+        return taken;
+    };
     RawPeer peer;
     ASSERT_TRUE(peer.Connect() && WaitFor("main:6002"));
     ShrinkBuffers(peer.Fd(), 32 * 1024);
-    std::vector<std::string> accepted;
-    std::atomic<bool> done{false};
-    std::thread sender([&] {  // as a window sends
-        for (size_t i = 0; i < 2 * NetView::kMaxUnsent / 900; ++i)
-            for (const std::string& message :
-                 {protocol::Move(i % 15 + 1, 3), protocol::Chat(std::string(900, 'a' + i % 26))})
-                if (link->SendMessage(message.c_str()) == 1)
-                    accepted.push_back(message);
-        done = true;
-    });
-    EXPECT_TRUE(WaitUntil([&] { return done.load(); })) << "a send waited for the peer";
-    sender.join();
+    const Strings accepted = send(2 * NetView::kMaxUnsent / 900, 900);
     ASSERT_TRUE(WaitFor("main:6003"));
     EXPECT_EQ(Seen({"board:3012"}), Strings{"board:3012 #1"});
     EXPECT_EQ(link->SendMessage("MSG late"), -1) << "a chat to a peer being given up";
@@ -315,6 +322,20 @@ TEST_F(NetViewTest, APeerTooFarBehindIsDroppedAndWhatItMissedIsCounted) {
     EXPECT_LT(arrived.size(), accepted[whole].size()) << "more than a message's start after them";
     ASSERT_TRUE(WaitFor("main:6006"));
     EXPECT_EQ(Seen({"main:6006"}), Strings{"main:6006 " + std::to_string(accepted.size() - whole)});
+
+    RawPeer next;
+    ASSERT_TRUE(next.Connect() && WaitFor("main:6002", 2));
+    ShrinkBuffers(next.Fd(), 16 * 1024);
+    const Strings sent = send(270, 800);  // nearly kMaxUnsent
+    ASSERT_EQ(sent.size(), 540u) << "a send was refused";
+    // The peer reads once quitting has begun (the first thing it does is to reset the score).
+    std::thread quitter([&] { DestroyLink(); });
+    ASSERT_TRUE(WaitFor("main:5003"));
+    EXPECT_TRUE(next.ReadUntilClosed());
+    quitter.join();
+    EXPECT_TRUE(next.Received() ==
+                std::accumulate(sent.begin(), sent.end(), std::string("CON\n")) + "DIS\n")
+        << next.Received().size() << " bytes";
 }
 
 // IPv6 addresses, with brackets or a zone, and names of either family; a name's addresses are
@@ -368,33 +389,6 @@ TEST_F(NetViewTest, AReaderWhoseLinkThisSideEndedReportsNothingMore) {
         .join();
     ASSERT_TRUE(WaitFor("main:4004", 2) && Sync());
     EXPECT_EQ(Seen({"board:3001"}), Strings{});
-}
-
-// Moves and chats sent to a peer that reads nothing never wait, and quitting gives it a moment
-// to take them, whole and in order, "DIS" last.
-TEST_F(NetViewTest, QuittingSendsWhatWaitsBeforeDis) {
-    RawPeer peer;
-    ASSERT_TRUE(peer.Connect() && WaitFor("main:6002"));
-    ShrinkBuffers(peer.Fd(), 16 * 1024);
-    std::string sent = "CON\n";
-    std::atomic<bool> done{false};
-    std::thread sender([&] {  // as a window sends; nearly kMaxUnsent, so none is refused
-        for (int i = 0; i < 270; ++i)
-            for (const std::string& message : {protocol::Move(i % 15 + 1, i / 15 % 15 + 1),
-                                               protocol::Chat(std::string(800, 'c'))}) {
-                EXPECT_EQ(link->SendMessage(message.c_str()), 1);
-                sent += message;
-            }
-        done = true;
-    });
-    EXPECT_TRUE(WaitUntil([&] { return done.load(); })) << "a send waited for the peer";
-    sender.join();
-    // The peer reads once quitting has begun (the first thing it does is to reset the score).
-    std::thread quitter([&] { DestroyLink(); });
-    ASSERT_TRUE(WaitFor("main:5003"));
-    EXPECT_TRUE(peer.ReadUntilClosed());
-    quitter.join();
-    EXPECT_TRUE(peer.Received() == sent + "DIS\n") << peer.Received().size() << " bytes";
 }
 
 // Another program that binds the port beside this one and listens first keeps it. The board, a
