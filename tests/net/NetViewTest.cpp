@@ -73,14 +73,6 @@ void ShrinkBuffers(int peer, int size) {
     setsockopt(OtherEnd(peer), SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
 }
 
-// Waits on a link's or the looper's thread while keepWaiting holds, for a bounded time.
-template <typename Condition>
-void HoldWhile(Condition keepWaiting) {
-    const auto deadline = std::chrono::steady_clock::now() + kSlow;
-    while (keepWaiting() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
 class NetViewTest : public testing::Test {
 protected:
     // Records a report as "to:what", its fields, a start's link state then and the link it names.
@@ -177,14 +169,15 @@ protected:
         EXPECT_EQ(Strings(trace.begin() + earlier, trace.end()), dialogSees);
         ASSERT_TRUE(inspect::PressAlertButton("fel", "OK"));
         EXPECT_TRUE(WaitUntil([&] { return ended->load(); })) << "the Message loop did not end";
-        EXPECT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
     }
     // The link's thread that reaches holdPoint waits there until it is stopped or let go.
     void HoldAt(NetView::RacePoint point) {
         if (holdPoint != static_cast<int>(point))
             return;
         held = true;
-        HoldWhile([&] { return !kit::StopRequested() && !letGo; });
+        const auto deadline = std::chrono::steady_clock::now() + kSlow;
+        while (!kit::StopRequested() && !letGo && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     void HoldNextAt(NetView::RacePoint point) { holdPoint = static_cast<int>(point); }
     // Waits until a thread is held, and holds no later one.
@@ -208,8 +201,6 @@ protected:
 TEST_F(NetViewTest, ServesAPeerUntilGoodbyeThenListensAgainAndReportsAFailedSend) {
     RawPeer peer;
     ASSERT_TRUE(peer.Connect() && peer.Line() == "CON" && WaitFor("main:6002"));
-    EXPECT_EQ(Seen({"main:4004", "main:4002", "main:6002"}),
-              (Strings{"main:4004", "main:4002", "main:6002"}));
     EXPECT_TRUE(KeepsAlive(OtherEnd(peer.Fd()))) << "the accepted socket";
 
     // Each send waits for its report: a chat has no line feed and takes the rest of its chunk.
