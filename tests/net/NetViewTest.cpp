@@ -380,6 +380,8 @@ TEST_F(NetViewTest, AReaderWhoseLinkThisSideEndedReportsNothingMore) {
         .join();
     ASSERT_TRUE(WaitFor("main:4004", 2) && Sync());
     EXPECT_EQ(Seen({"board:3001"}), Strings{});
+    DestroyLink();  // quitting while listening gives the port back
+    EXPECT_TRUE(ConnectOnce().fd < 0 && errno == ECONNREFUSED) << "port 1777 still listening";
 }
 
 // Another program that binds the port beside this one and listens first keeps it. The board, a
