@@ -1,5 +1,4 @@
-// A peer on the wire made of a plain TCP socket, for tests of what the program sends and gets.
-// Its waits pump the GUI (through WaitUntil) and end at a deadline.
+// A peer on the wire made of a plain TCP socket; its waits pump the GUI and end at a deadline.
 #pragma once
 
 #include <string>
@@ -14,8 +13,7 @@ public:
     // Takes over a connected socket, such as one a test's listener accepted.
     explicit RawPeer(int socket) : fSocket(socket) {}
 
-    // Connects to host (an IPv4 or IPv6 address) at port, trying again until something listens
-    // there.
+    // Connects to host (IPv4 or IPv6) at port, trying again until something listens there.
     bool Connect(uint16_t port = 1777, const char* host = "127.0.0.1") {
         const Address address(host, port);
         return WaitUntil([&] {

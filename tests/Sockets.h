@@ -1,5 +1,4 @@
-// Plain sockets on the loopback that tests use to stand in for the other end of a link. No Qt
-// here: the kit's core tests use it too.
+// Plain loopback sockets that stand in for the other end of a link; no Qt (kit tests use them).
 #pragma once
 
 #include <arpa/inet.h>
@@ -90,8 +89,7 @@ inline Socket Listen(uint16_t port = 1777, int backlog = 4, const char* host = "
     return listener;
 }
 
-// One connect to host:port: on loopback it is answered or refused at once. With SOCK_NONBLOCK a
-// connect still in progress counts as made. Closed, with errno kept, on failure.
+// One connect to host:port (with SOCK_NONBLOCK, one in progress counts); closed on failure.
 inline Socket ConnectOnce(uint16_t port = 1777, int flags = 0, const char* host = "127.0.0.1") {
     const Address address(host, port);
     Socket connection(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC | flags, 0));
@@ -118,8 +116,7 @@ inline Socket Accept(const Socket& listener,
     return Socket(::accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC));
 }
 
-// A listener on host (IPv4) whose accept queue is full: it drops further SYNs, so a connect to
-// it hangs.
+// A listener on host (IPv4) whose accept queue is full, so that a connect to it hangs.
 struct FullListener {
     explicit FullListener(uint16_t port = 1777, const char* host = "127.0.0.1")
         : listener(Listen(port, 0, host)), queued(ConnectOnce(PortOf(listener), 0, host)) {
@@ -135,8 +132,7 @@ struct FullListener {
     bool full;
 };
 
-// Puts content over the file at target (such as /etc/hosts) for this test's own mount namespace
-// alone; the mount goes with the namespace. Gives what failed, or nothing.
+// Puts content over the file at target in this test's own mount namespace; gives what failed.
 inline std::string MountOver(const char* target, const std::string& content) {
     char path[] = "/tmp/quillet-etc-XXXXXX";
     const int fd = mkstemp(path);
@@ -160,30 +156,6 @@ inline int ConnectsInFlight(uint16_t port = 1777) {
     for (std::string rest; table >> slot >> local >> peer >> state && std::getline(table, rest);)
         count += peer.ends_with(remote) && state == "02";
     return count;
-}
-
-// Bytes sent on the connections of this namespace to or from port that are not yet read: once
-// none are, what was sent so far is in the program, and the next send comes in a read of its own.
-inline size_t BytesQueued(uint16_t port = 1777) {
-    char ending[16];
-    std::snprintf(ending, sizeof ending, ":%04X", port);
-    size_t bytes = 0;
-    for (const char* file : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        std::ifstream table(file);
-        std::string header;
-        std::getline(table, header);
-        std::string slot, local, peer, state, queues;
-        for (std::string rest;
-             table >> slot >> local >> peer >> state >> queues && std::getline(table, rest);) {
-            if (!local.ends_with(ending) && !peer.ends_with(ending))
-                continue;
-            // "tx_queue:rx_queue" in hexadecimal.
-            const size_t colon = queues.find(':');
-            bytes += std::stoul(queues.substr(0, colon), nullptr, 16) +
-                     std::stoul(queues.substr(colon + 1), nullptr, 16);
-        }
-    }
-    return bytes;
 }
 
 }  // namespace testing_support

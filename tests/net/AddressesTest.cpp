@@ -1,10 +1,11 @@
 #include "net/Addresses.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "tests/Sockets.h"
 
 namespace {
 
@@ -37,15 +38,8 @@ TEST(AddressesTest, TheFieldNamesOneHostAndNothingAfterIt) {
 }
 
 kit::InterfaceAddress Entry(const char* interface, const char* text) {
-    kit::InterfaceAddress entry{interface, {}};
-    auto& storage = entry.address.storage;
-    const bool six =
-        inet_pton(AF_INET6, text, &reinterpret_cast<sockaddr_in6*>(&storage)->sin6_addr) == 1;
-    if (!six)
-        inet_pton(AF_INET, text, &reinterpret_cast<sockaddr_in*>(&storage)->sin_addr);
-    storage.ss_family = six ? AF_INET6 : AF_INET;
-    entry.address.length = six ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
-    return entry;
+    const testing_support::Address address(text, 0);
+    return {interface, {address.storage, address.length}};
 }
 
 TEST(AddressesTest, TheListShowsReachableAddressesBestFirst) {
