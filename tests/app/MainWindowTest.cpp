@@ -93,28 +93,6 @@ protected:
 
     MainWindow* const window = new MainWindow();
     const BMessenger messenger{window};
-
-    // Every state the move clock passes through from its making on, however briefly shown.
-    class ClockWatch {
-    public:
-        // The clock showed text in color after what the last call found; true once it has.
-        bool Shows(const std::string& text, rgb_color color) {
-            return WaitUntil([&] {
-                for (; fNext < fSeen->size(); ++fNext) {
-                    if ((*fSeen)[fNext].text == text && (*fSeen)[fNext].color == color) {
-                        ++fNext;
-                        return true;
-                    }
-                }
-                return false;
-            });
-        }
-
-    private:
-        std::shared_ptr<const std::vector<inspect::LabelState>> fSeen =
-            inspect::WatchLabel(kTitle, "time status");
-        size_t fNext = 0;
-    };
 };
 
 // In each look a desktop may give, changed while the program runs, every text, button and menu has
@@ -162,26 +140,38 @@ TEST_F(MainWindowTest, TheComputerLevelIsOneOfThreeAndTheBoardPlaysAtIt) {
 }
 
 TEST_F(MainWindowTest, TheClockRestartsAtEveryTurnInTheMoversColourAndTicks) {
-    ClockWatch clock;
+    // Every state the clock shows from here on, however briefly; shows() finds one after the last.
+    const auto seen = inspect::WatchLabel(kTitle, "time status");
+    size_t next = 0;
+    auto shows = [&](const std::string& text, rgb_color color) {
+        return WaitUntil([&] {
+            while (next < seen->size()) {
+                const inspect::LabelState& state = (*seen)[next++];
+                if (state.text == text && state.color == color)
+                    return true;
+            }
+            return false;
+        });
+    };
     // It ticks, and the turn passing starts it again from "00:00"; each restart below shows in
     // the other colour than the state before it.
     inspect::AdvanceClock(1000000);
-    ASSERT_TRUE(clock.Shows("00:01", kRed));
+    ASSERT_TRUE(shows("00:01", kRed));
     Turn(PLAYER_O);
-    ASSERT_TRUE(clock.Shows("00:00", kBlue));
+    ASSERT_TRUE(shows("00:00", kBlue));
     Turn(PLAYER_X);
-    ASSERT_TRUE(clock.Shows("00:00", kRed));
+    ASSERT_TRUE(shows("00:00", kRed));
     // So does every new game, in the colour of the player who opens it.
     Turn(PLAYER_O);
-    ASSERT_TRUE(clock.Shows("00:00", kBlue));
+    ASSERT_TRUE(shows("00:00", kBlue));
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "New local game"));
-    ASSERT_TRUE(clock.Shows("00:00", kRed));
+    ASSERT_TRUE(shows("00:00", kRed));
     // A link coming up or going down restarts the clock in X's colour.
     for (uint32 link : {MSG_LINK_UP, MSG_LINK_DOWN}) {
         Turn(PLAYER_O);
-        ASSERT_TRUE(clock.Shows("00:00", kBlue));
+        ASSERT_TRUE(shows("00:00", kBlue));
         messenger.SendMessage(link);
-        EXPECT_TRUE(clock.Shows("00:00", kRed));
+        EXPECT_TRUE(shows("00:00", kRed));
         EXPECT_TRUE(WaitUntil([&] { return Linked(link == MSG_LINK_UP); }));
     }
 }
@@ -189,10 +179,9 @@ TEST_F(MainWindowTest, TheClockRestartsAtEveryTurnInTheMoversColourAndTicks) {
 // A window held in an alert handles one late tick when it is closed, and the clock shows the time
 // since the turn passed at once, not every second missed one after the other.
 TEST_F(MainWindowTest, AfterAnAlertTheClockShowsTheTimeSinceTheTurnAtOnce) {
-    ClockWatch clock;
     const bigtime_t sent = system_time();
     Turn(PLAYER_O);
-    ASSERT_TRUE(clock.Shows("00:00", kBlue));
+    ASSERT_TRUE(WaitUntil([] { return Clock().color == kBlue; }));
     const bigtime_t turned = system_time();
     ASSERT_TRUE(inspect::TriggerMenuItem(kTitle, "About..."));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
