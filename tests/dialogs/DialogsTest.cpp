@@ -89,9 +89,12 @@ bool OpenDialog() {
            WaitUntil([] { return DialogShows("", true, "Connect"); });
 }
 
+// Closes a chat window and waits until it is gone, its thread too: a chat sent to it before then
+// goes with it.
 bool CloseChat(size_t index = 0) {
-    const size_t chats = ChatWindows().size();
-    return inspect::Close(kChat, index) && WaitUntil([=] { return ChatWindows().size() < chats; });
+    const int windows = be_app->CountWindows();
+    return inspect::Close(kChat, index) &&
+           WaitUntil([=] { return be_app->CountWindows() < windows; });
 }
 
 // The main window, shown; quitting it closes whatever dialog or chat window is left.
