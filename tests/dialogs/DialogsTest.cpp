@@ -215,6 +215,8 @@ TEST(DialogsTest, TheDialogCancelsConnectsAndIsRefusedAndChatWindowsSendShowAndR
     ASSERT_TRUE(inspect::PressAlertButton("fel", "OK"));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
     EXPECT_LT(ConnectOnce().fd, 0);
+    program.messenger.SendMessage(MSG_X_WON);
+    ASSERT_TRUE(WaitUntil([] { return Text("x connect") == "X: 1"; }));
     ASSERT_TRUE(inspect::Close(kDialog));
     ASSERT_TRUE(WaitUntil([] { return Status() == "Listen for connections..."; }));
     // Nothing is left to disconnect or chat with, the board is empty and a local game starts with
