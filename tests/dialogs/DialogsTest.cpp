@@ -141,13 +141,13 @@ bool SendAlone(RawPeer& peer, const std::string& bytes) {
 
 }  // namespace
 
-// The connect dialog as a user meets it: Cancel stops an attempt that hangs, an answered one makes
-// this side the client with chat windows that send, show and reply, and a refused one ends the
-// live game. Each time the dialog is ready for another try, listening starts again only once it
-// is closed, and closing it unconnected resets the scores.
-TEST(DialogsTest, TheDialogCancelsConnectsAndIsRefusedAndChatWindowsSendShowAndReply) {
-    auto full = std::make_unique<FullListener>();
-    ASSERT_TRUE(full->full);
+// The connect dialog as a user meets it: an answered attempt makes this side the client with chat
+// windows that send, show and reply, a refused one ends the live game, and Cancel stops one that
+// hangs. Each time the dialog is ready for another try, and closing it unconnected resets the
+// scores and starts listening again.
+TEST(DialogsTest, TheDialogConnectsIsRefusedAndCancelsAndChatWindowsSendShowAndReply) {
+    Socket listener = Listen(1777, 1);  // before the program, which then cannot listen
+    ASSERT_GE(listener.fd, 0);
     Program program;
     program.messenger.SendMessage(MSG_X_WON);
     program.messenger.SendMessage(MSG_O_WON);
@@ -158,20 +158,7 @@ TEST(DialogsTest, TheDialogCancelsConnectsAndIsRefusedAndChatWindowsSendShowAndR
         const auto dialog = inspect::FindWindow(kDialog);
         return dialog && dialog->modal && dialog->floating && dialog->View("test")->focused;
     }));
-    ASSERT_TRUE(inspect::Type(kDialog, "test", "127.0.0.1"));
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
-        ASSERT_TRUE(WaitUntil([] { return DialogShows("Connecting...", false, "Cancel"); }));
-        ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 1; }));
-        ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
-        ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 0; })) << "the attempt went on";
-        ASSERT_TRUE(WaitUntil([] { return DialogShows("127.0.0.1", true, "Connect"); }));
-        EXPECT_TRUE(inspect::Alerts().empty());
-    }
-    full.reset();
-    Socket listener = Listen(1777, 1);
-    ASSERT_GE(listener.fd, 0);
-    ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
+    ASSERT_TRUE(inspect::Type(kDialog, "test", "127.0.0.1") && inspect::PressButton(kDialog, "ok"));
     Socket accepted = Accept(listener);
     ASSERT_GE(accepted.fd, 0) << "the dialog never connected";
     RawPeer peer(accepted.Release());
@@ -215,6 +202,18 @@ TEST(DialogsTest, TheDialogCancelsConnectsAndIsRefusedAndChatWindowsSendShowAndR
     ASSERT_TRUE(inspect::PressAlertButton("fel", "OK"));
     ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().empty(); }));
     EXPECT_LT(ConnectOnce().fd, 0);
+    auto full = std::make_unique<FullListener>();
+    ASSERT_TRUE(full->full);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
+        ASSERT_TRUE(WaitUntil([] { return DialogShows("Connecting...", false, "Cancel"); }));
+        ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 1; }));
+        ASSERT_TRUE(inspect::PressButton(kDialog, "ok"));
+        ASSERT_TRUE(WaitUntil([] { return ConnectsInFlight() == 0; })) << "the attempt went on";
+        ASSERT_TRUE(WaitUntil([] { return DialogShows("127.0.0.1", true, "Connect"); }));
+        EXPECT_TRUE(inspect::Alerts().empty());
+    }
+    full.reset();
     program.messenger.SendMessage(MSG_X_WON);
     ASSERT_TRUE(WaitUntil([] { return Text("x connect") == "X: 1"; }));
     ASSERT_TRUE(inspect::Close(kDialog));
