@@ -1,6 +1,5 @@
-// What the tests read of the program's windows through the inspection hooks: a view or a menu
-// item of a window, the chat windows, the colours of the marks and of the move clock. Used on the
-// test's thread.
+// What the tests read of the program's windows through the inspection hooks, on the test's thread:
+// a view or a menu item of a window, the chat windows, the colours of the marks and the clock.
 #pragma once
 
 #include <string>
