@@ -41,17 +41,6 @@ bool PixelIs(int x, int y, rgb_color color) {
     return inspect::Pixel(windowTitle, "gamruta", x, y) == color;
 }
 
-// mark 'X', 'O' or ' ': the cross's diagonals inside the ring (centre included) are red only
-// for an X, the ring's top, left and right blue only for an O.
-bool At(int column, int row, char mark) {
-    const rgb_color cross = mark == 'X' ? kRed : kWhite, ring = mark == 'O' ? kBlue : kWhite;
-    const int x = column * 20 - 20, y = row * 20 - 20;
-    constexpr int kPoints[][3] = {{10, 10, 0}, {5, 5, 0},  {14, 14, 0}, {5, 14, 0},
-                                  {14, 5, 0},  {10, 2, 1}, {2, 10, 1},  {17, 10, 1}};
-    return std::ranges::all_of(
-        kPoints, [&](const int* p) { return PixelIs(x + p[0], y + p[1], p[2] ? ring : cross); });
-}
-
 // The board's marks, row by row ('X', 'O' or ' ' a cell), read from one image of it.
 std::string Marks() {
     const std::vector<rgb_color> pixels = inspect::Pixels(windowTitle, "gamruta");
@@ -64,6 +53,10 @@ std::string Marks() {
                                                              : ' ';
     }
     return marks;
+}
+bool At(int column, int row, char mark) {
+    const std::string marks = Marks();
+    return marks.size() == 225 && marks[(row - 1) * 15 + column - 1] == mark;
 }
 long Count(char mark) {
     return std::ranges::count(Marks(), mark);
@@ -124,12 +117,6 @@ protected:
             [] { return !inspect::FindWindow(windowTitle) && be_app->CountWindows() == 0; }));
         windowTitle = kMainTitle;
     }
-    // A turn notice: handled after what the window got before it, as the clock's colour shows.
-    void PostTurn(int player) {
-        BMessage turn(MSG_TURN);
-        turn.AddInt8(FIELD_PLAYER, static_cast<int8>(player));
-        window->PostMessage(&turn);
-    }
     // A report of a link: of one forced up before any came up (numbered 0), or of another.
     void Report(BMessage report, int32 link = 0) {
         report.AddInt32(FIELD_LINK, link);
@@ -149,13 +136,15 @@ protected:
         change(*window->BoardView());
         window->Unlock();
     }
-    // Waits until the window has handled what was posted to it before; the clock ends red. The
-    // sentinel turns X, O, X always show blue then red, however briefly, among the states a
-    // watch of the clock sees, while what the board posts itself may come between them.
+    // Waits until the window has handled what was posted before: a watch of the clock sees the
+    // sentinel turns X, O, X show blue then red, whatever the board posts between them.
     void Sync() {
         const auto seen = inspect::WatchLabel(windowTitle, "time status");
-        for (int player : {PLAYER_X, PLAYER_O, PLAYER_X})
-            PostTurn(player);
+        for (int8 player : {PLAYER_X, PLAYER_O, PLAYER_X}) {
+            BMessage turn(MSG_TURN);
+            turn.AddInt8(FIELD_PLAYER, player);
+            window->PostMessage(&turn);
+        }
         auto after = [&](auto from, rgb_color color) {
             return std::find_if(from, seen->end(),
                                 [=](auto& state) { return state.color == color; });
@@ -187,16 +176,6 @@ protected:
             ASSERT_TRUE(WaitUntil([&] { return shown().size() > before; })) << before;
         }
     }
-    // Moves the clock on a second at a time, waiting for the move clock to show each.
-    static bool ClockTicks(int ticks) {
-        for (int tick = 0; tick < ticks; ++tick) {
-            const std::string clock = View("time status").text;
-            inspect::AdvanceClock(1000000);
-            if (!WaitUntil([&] { return View("time status").text != clock; }))
-                return false;
-        }
-        return true;
-    }
     // The computer's answer is on its way to the board, or no search was asked.
     bool ComputerIdle() const { return !window->BoardView()->Computer()->Busy(); }
 
@@ -216,6 +195,14 @@ TEST_F(GameViewTest, AFullBoardIsADrawAndTheOtherPlayerOpensNext) {
     ASSERT_TRUE(WaitUntil([] { return ClockIs(kBlue) && Count(' ') == 225; }));
     EXPECT_EQ(View("x connect").text + " " + View("o connect").text, "X: 0 O: 0");
     ASSERT_TRUE(Play(8, 8, 'O'));
+    // A five drawn again is not announced again.
+    Locked([](GameView& board) {
+        for (int column = 3; column <= 7; ++column)
+            board.UpdateGame(column, 5, PLAYER_X);
+        board.Invalidate();
+    });
+    Sync();
+    EXPECT_TRUE(inspect::Alerts().empty() && Count('X') == 5);
 }
 
 // The cursor, Space and Enter play a game to X's five: the winning mark and a line through the
@@ -240,8 +227,11 @@ TEST_F(GameViewTest, AWholeGameIsPlayedWithTheKeys) {
     ASSERT_TRUE(Keys(
         {B_HOME, B_PAGE_UP, B_RIGHT_ARROW, B_RIGHT_ARROW, B_RIGHT_ARROW, B_RIGHT_ARROW, B_SPACE}));
     ASSERT_TRUE(Alerted("Player X won!", false));
-    EXPECT_TRUE(PixelIs(85, 5, kRed) && PixelIs(94, 14, kRed) && At(4, 2, 'O') &&
-                FiveMarked(1, 1, kRed));
+    // The winning X's diagonals, and O's ring on (4, 2) inside the grid.
+    EXPECT_TRUE(PixelIs(85, 5, kRed) && PixelIs(94, 14, kRed) && PixelIs(94, 5, kRed) &&
+                PixelIs(85, 14, kRed) && FiveMarked(1, 1, kRed));
+    EXPECT_TRUE(PixelIs(70, 22, kBlue) && PixelIs(62, 30, kBlue) && PixelIs(77, 30, kBlue) &&
+                PixelIs(70, 30, kWhite) && PixelIs(60, 30, kBlack) && PixelIs(80, 30, kBlack));
     ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK") && inspect::Activate(windowTitle));
     // An empty board, its grid drawn, and the cursor at the centre once the board has the focus.
     ASSERT_TRUE(WaitUntil([] {
@@ -251,56 +241,38 @@ TEST_F(GameViewTest, AWholeGameIsPlayedWithTheKeys) {
     ASSERT_TRUE(Keys({B_ENTER}) && WaitUntil([] { return At(8, 8, 'O') && ClockIs(kRed); }));
 }
 
+// The newest mark is erased and drawn again five times, ending drawn, and nothing more is drawn
+// while the move clock ticks; so is a peer's move that waited behind an alert while the blink of
+// the move before still ran, whose ticks, due behind the move, blink nothing more.
 TEST_F(GameViewTest, NewestMarkBlinksFiveTimesAndEndsDrawn) {
-    // The centre of cell (8, 8), after each piece of drawing the board shows.
-    const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 150, 150);
-    ASSERT_TRUE(Play(8, 8, 'X'));
-    // The move, then ten blink ticks: erased and drawn again five times, ending drawn.
-    BlinkUntil([&] { return *seen; }, 11);
-    // Nothing more is drawn while the move clock ticks twice.
-    ASSERT_TRUE(ClockTicks(2));
-    EXPECT_EQ(*seen, (std::vector<rgb_color>{kRed, kWhite, kRed, kWhite, kRed, kWhite, kRed, kWhite,
-                                             kRed, kWhite, kRed}));
-    EXPECT_TRUE(At(8, 8, 'X'));
-}
-
-// A peer's move that waited behind an alert while the blink of the move before still ran: the
-// old blink's ticks, which fell due behind the move, blink nothing more, and the new mark blinks
-// five times and ends drawn.
-TEST_F(GameViewTest, AMoveThatWaitedBehindAnAlertBlinksFiveTimesAndEndsDrawn) {
     window->Link()->linkState = LINK_CLIENT;
     Report(BMessage(MSG_NET_GAME_START));
-    // The top of the ring in cell (3, 3), after each piece of drawing the board shows.
-    const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 50, 42);
-    ASSERT_TRUE(Play(2, 2, 'X'));  // its blink goes on for a second
-    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "About..."));
-    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
-    Put("3", "3");
-    inspect::AdvanceClock(1200000);  // every tick of the X's blink falls due behind the alert
-    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
-    // From the O's first drawing on (the cell is blank before).
-    const auto ring = [&] {
+    // The centre of cell (2, 2) and the top of the ring in cell (3, 3), after each piece of
+    // drawing the board shows, from the mark's first drawing on.
+    const auto cross = inspect::WatchPixel(windowTitle, "gamruta", 30, 30);
+    const auto ring = inspect::WatchPixel(windowTitle, "gamruta", 50, 42);
+    const auto drawn = [](const auto& seen) {
         return std::vector<rgb_color>(
             std::ranges::find_if(*seen, [](rgb_color color) { return color != kWhite; }),
             seen->end());
     };
-    BlinkUntil(ring, 11);
-    ASSERT_TRUE(ClockTicks(2));
-    EXPECT_EQ(ring(), (std::vector<rgb_color>{kBlue, kWhite, kBlue, kWhite, kBlue, kWhite, kBlue,
-                                              kWhite, kBlue, kWhite, kBlue}));
+    ASSERT_TRUE(Play(2, 2, 'X'));
+    BlinkUntil([&] { return drawn(cross); }, 3);
+    EXPECT_EQ(drawn(cross), (std::vector<rgb_color>{kRed, kWhite, kRed}));
+    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "About..."));
+    ASSERT_TRUE(WaitUntil([] { return inspect::Alerts().size() == 1; }));
+    Put("3", "3");
+    inspect::AdvanceClock(1200000);  // every tick left of the X's blink falls due behind the alert
+    ASSERT_TRUE(inspect::PressAlertButton("Quillet", "OK"));
+    BlinkUntil([&] { return drawn(ring); }, 11);
+    for (int tick = 0; tick < 2; ++tick) {  // nothing more is drawn while the move clock ticks
+        const std::string clock = View("time status").text;
+        inspect::AdvanceClock(1000000);
+        ASSERT_TRUE(WaitUntil([&] { return View("time status").text != clock; }));
+    }
+    EXPECT_EQ(drawn(ring), (std::vector<rgb_color>{kBlue, kWhite, kBlue, kWhite, kBlue, kWhite,
+                                                   kBlue, kWhite, kBlue, kWhite, kBlue}));
     EXPECT_TRUE(At(3, 3, 'O') && At(2, 2, 'X'));
-}
-
-TEST_F(GameViewTest, RedrawingAFiveAnnouncesNothing) {
-    Locked([this](GameView& board) {
-        for (int column = 3; column <= 7; ++column)
-            board.UpdateGame(column, 5, PLAYER_X);
-        board.Invalidate();
-        PostTurn(PLAYER_O);  // the clock turning blue says the redraw is done
-    });
-    ASSERT_TRUE(WaitUntil([] { return ClockIs(kBlue) || !inspect::Alerts().empty(); }));
-    EXPECT_TRUE(inspect::Alerts().empty());
-    EXPECT_TRUE(WaitUntil([] { return Count('X') == 5; }));
 }
 
 // A network game, the link forced up with nothing behind it and the peer's moves posted as its
@@ -314,14 +286,14 @@ TEST_F(GameViewTest, EachSidePlaysItsOwnMarkOnItsTurnOnly) {
         SCOPED_TRACE(state);
         window->Link()->linkState = state;
         Report(BMessage(MSG_NET_GAME_START));
-        const char own = state == LINK_CLIENT ? 'X' : 'O', other = own == 'X' ? 'O' : 'X';
-        auto ownTurn = [&] {
-            Put("5", "5");
-            ASSERT_TRUE(Play(2, 2, own));
-            EXPECT_TRUE(At(5, 5, ' '));
-        };
-        // A click and a key (the cursor is at the centre) are refused.
-        auto peersTurn = [&] {
+        for (const char mover : {'X', 'O'}) {
+            if (mover == (state == LINK_CLIENT ? 'X' : 'O')) {
+                Put("5", "5");
+                ASSERT_TRUE(Play(2, 2, mover));
+                EXPECT_TRUE(At(5, 5, ' '));
+                continue;
+            }
+            // The peer's turn: a click and a key (the cursor is at the centre) are refused.
             ASSERT_TRUE(Click(3, 3) && Keys({B_SPACE}));
             for (const auto& [column, row] :
                  {std::pair{"0", "5"}, {"16", "1"}, {"5", "0"}, {"1", "16"}, {"a", "b"}})
@@ -329,15 +301,8 @@ TEST_F(GameViewTest, EachSidePlaysItsOwnMarkOnItsTurnOnly) {
             Put("6", "6", 1);
             Put("3", "3");
             ASSERT_TRUE(
-                WaitUntil([&] { return At(3, 3, other) && ClockIs(own == 'X' ? kRed : kBlue); }));
+                WaitUntil([&] { return At(3, 3, mover) && ClockIs(mover == 'X' ? kBlue : kRed); }));
             EXPECT_TRUE(At(8, 8, ' ') && At(6, 6, ' '));
-        };
-        if (own == 'X') {
-            ownTurn();
-            peersTurn();
-        } else {
-            peersTurn();
-            ownTurn();
         }
     }
     Put("2", "2");
@@ -346,25 +311,12 @@ TEST_F(GameViewTest, EachSidePlaysItsOwnMarkOnItsTurnOnly) {
     ASSERT_TRUE(Keys({B_ENTER}) && WaitUntil([] { return At(8, 8, 'O') && ClockIs(kRed); }));
 }
 
-// The computer's move is drawn, blinks and passes the turn as a peer's does; the loser opens the
+// The computer's move is drawn and passes the turn as a peer's does; the loser opens the
 // next game, the computer at once. While it thinks the board is not the user's; whatever ends that
 // game (a new game of either kind, a peer connecting) leaves no move of the computer's on the next
 // board, and a change of level asks again at the new level.
 TEST_F(GameViewTest, AGameAgainstTheComputer) {
     NewComputerGame("Medium");
-    // X's three on the top row: a fourth leaves (5, 1) the one cell that stops five.
-    Locked([](GameView& board) {
-        for (int column = 1; column <= 3; ++column)
-            board.UpdateGame(column, 1, PLAYER_X);
-        for (int cell : {8, 10, 12})
-            board.UpdateGame(cell, cell, PLAYER_O);
-    });
-    const auto seen = inspect::WatchPixel(windowTitle, "gamruta", 90, 2);
-    ASSERT_TRUE(Click(4, 1));
-    ASSERT_TRUE(WaitUntil([] { return At(4, 1, 'X') && At(5, 1, 'O') && ClockIs(kRed); }));
-    // It blinks, as every newest mark does.
-    const std::vector<rgb_color> blink = {kBlue, kWhite, kBlue};
-    ASSERT_TRUE(WaitUntil([&] { return !std::ranges::search(*seen, blink).empty(); }));
     // O's four on row 3 with one open end; X plays elsewhere, and the computer makes five, its
     // ring on (5, 3) and a line in O's colour through the five.
     Locked([](GameView& board) {
@@ -382,16 +334,12 @@ TEST_F(GameViewTest, AGameAgainstTheComputer) {
     Locked([](GameView& board) {
         for (int column = 1; column <= 4; ++column)
             board.UpdateGame(column, 1, PLAYER_X);
-        for (int column : {1, 4, 7, 10})
-            board.UpdateGame(column, 12, PLAYER_O);
     });
     ASSERT_TRUE(Click(5, 1) && Alerted("Player X won!"));
     ASSERT_TRUE(WaitUntil([] {
         return View("x connect").text == "X: 1" && Count('O') == 1 && Count('X') == 0 &&
                ClockIs(kRed);
     }));
-    ASSERT_TRUE(Click(1, 1));
-    ASSERT_TRUE(WaitUntil([] { return Count('X') == 1 && Count('O') == 2 && ClockIs(kRed); }));
 
     // From now on Hard thinks until it is stopped: it looks deeper than an hour's search goes.
     Locked([](GameView& board) { board.SetComputerLimits({.time = 1h}); });
