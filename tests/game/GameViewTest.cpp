@@ -153,11 +153,6 @@ protected:
             WaitUntil([&] { return after(after(seen->begin(), kBlue), kRed) != seen->end(); }));
         ASSERT_TRUE(WaitUntil([] { return ClockIs(kRed); }));
     }
-    void NewComputerGame(const char* level) {
-        ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, level));
-        ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New game against the computer"));
-        Sync();
-    }
     // The marks on the board, whatever the blink shows now.
     int Stones() {
         int count = 0;
@@ -316,7 +311,8 @@ TEST_F(GameViewTest, EachSidePlaysItsOwnMarkOnItsTurnOnly) {
 // game (a new game of either kind, a peer connecting) leaves no move of the computer's on the next
 // board, and a change of level asks again at the new level.
 TEST_F(GameViewTest, AGameAgainstTheComputer) {
-    NewComputerGame("Medium");
+    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New game against the computer"));
+    Sync();
     // O's four on row 3 with one open end; X plays elsewhere, and the computer makes five, its
     // ring on (5, 3) and a line in O's colour through the five.
     Locked([](GameView& board) {
@@ -344,7 +340,9 @@ TEST_F(GameViewTest, AGameAgainstTheComputer) {
     // From now on Hard thinks until it is stopped: it looks deeper than an hour's search goes.
     Locked([](GameView& board) { board.SetComputerLimits({.time = 1h}); });
     auto think = [this] {
-        NewComputerGame("Hard");
+        ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "Hard") &&
+                    inspect::TriggerMenuItem(windowTitle, "New game against the computer"));
+        Sync();
         ASSERT_TRUE(Play(8, 8, 'X'));
         // Under way, not only asked: its answer will come.
         ASSERT_TRUE(WaitUntil([this] { return window->BoardView()->Computer()->Searching(); }));
@@ -368,7 +366,6 @@ TEST_F(GameViewTest, AGameAgainstTheComputer) {
     think();
     RawPeer peer;
     ASSERT_TRUE(peer.Connect() && peer.Line() == "CON");
-    ASSERT_TRUE(WaitUntil([] { return View("status connect").text == "Connected as server"; }));
     ASSERT_TRUE(WaitUntil([this] { return ComputerIdle(); }));
     Sync();
     EXPECT_EQ(Stones(), 0);
@@ -390,15 +387,12 @@ bool NoChildren() {
 }
 
 // Games against tests/game/fake-engine.py in one of its modes behind a script named pbrain-<mode>
-// (alerts name it so), and against quillet --engine. Moves may take 200 ms and a grace of 300 ms.
+// (alerts name it so), and against quillet --engine.
 class EngineGameTest : public GameViewTest {
 protected:
     void SetUp() override {
         GameViewTest::SetUp();
-        char folderName[] = "/tmp/quillet-engines-XXXXXX";
-        ASSERT_NE(mkdtemp(folderName), nullptr);
-        folder = folderName;
-        Locked([](GameView& board) { board.SetEngineSettings({.turn = 200ms, .grace = 300ms}); });
+        ASSERT_NE(mkdtemp(folder.data()), nullptr);
     }
     void TearDown() override {
         GameViewTest::TearDown();
@@ -429,13 +423,40 @@ protected:
         return WaitUntil([] { return EnginePlayer::Running() == 0 && NoChildren(); });
     }
 
-    std::string folder;
+    std::string folder = "/tmp/quillet-engines-XXXXXX";
 };
 
-// Each fault: its alert, with the engine ended first, and the board as it was, the user's to play
-// on at one mouse. Quitting while an engine thinks does not wait for it, though it ignores SIGTERM
-// (it is killed a second later; TearDown waits for that).
-TEST_F(EngineGameTest, EachFaultEndsTheEngineWithItsAlertAndLeavesTheBoard) {
+// An engine chosen from the menu, quillet --engine, named by its ABOUT in the title, makes its
+// five in a position it is told whole; the loser opens the next game, told the engine as a new
+// position; a new local game ends it. Each fault: its alert, with the engine ended first, and the
+// board as it was, the user's to play on at one mouse. Quitting while an engine thinks does not
+// wait for it, though it ignores SIGTERM (it is killed a second later; TearDown waits for that).
+TEST_F(EngineGameTest, EnginesPlayAndEachFaultEndsTheEngineWithItsAlertLeavingTheBoard) {
+    const std::string path =
+        Script("pbrain-quillet", "#!/bin/sh\nexec " QUILLET_PROGRAM " --engine");
+    // The real grace: a loaded machine must not make the engine late.
+    Locked([](GameView& board) { board.SetEngineSettings({.turn = 200ms, .grace = 1000ms}); });
+    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New game against an engine..."));
+    ASSERT_TRUE(WaitUntil([&] { return inspect::ChooseFile(path); }));
+    windowTitle = std::string(kMainTitle) + " - vs Quillet";
+    ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow(windowTitle).has_value(); }));
+    Locked([](GameView& board) {
+        for (int column = 1; column <= 4; ++column)
+            board.UpdateGame(column, 3, PLAYER_O);
+    });
+    ASSERT_TRUE(Click(8, 8) && Alerted("Player O won!"));
+    ASSERT_TRUE(WaitUntil([] { return View("o connect").text == "O: 1" && Count(' ') == 225; }));
+    ASSERT_TRUE(Click(8, 8));
+    ASSERT_TRUE(WaitUntil([] { return Count('O') == 1 && At(8, 8, 'X') && ClockIs(kRed); }));
+    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New local game"));
+    windowTitle = kMainTitle;
+    ASSERT_TRUE(WaitUntil([] {
+        return inspect::FindWindow(windowTitle) &&
+               View("status connect").text == "Listen for connections..." && Count(' ') == 225;
+    }));
+    ASSERT_TRUE(NoEngineLeft());
+
+    Locked([](GameView& board) { board.SetEngineSettings({.turn = 200ms, .grace = 300ms}); });
     struct Case {
         std::string path;
         const char* fault;
@@ -469,35 +490,6 @@ TEST_F(EngineGameTest, EachFaultEndsTheEngineWithItsAlertAndLeavesTheBoard) {
     window = nullptr;
     ASSERT_TRUE(WaitUntil([] { return be_app->CountWindows() == 0; }));
     EXPECT_EQ(EnginePlayer::Running(), 1);
-}
-
-// An engine chosen from the menu, quillet --engine, named by its ABOUT in the title, makes its five
-// in a position it is told whole; the loser opens the next game, told the engine as a new
-// position; a new local game ends it.
-TEST_F(EngineGameTest, AnEngineFromTheMenuPlaysUntilANewLocalGame) {
-    const std::string path =
-        Script("pbrain-quillet", "#!/bin/sh\nexec " QUILLET_PROGRAM " --engine");
-    // The real grace: a loaded machine must not make the engine late.
-    Locked([](GameView& board) { board.SetEngineSettings({.turn = 200ms, .grace = 1000ms}); });
-    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New game against an engine..."));
-    ASSERT_TRUE(WaitUntil([&] { return inspect::ChooseFile(path); }));
-    windowTitle = std::string(kMainTitle) + " - vs Quillet";
-    ASSERT_TRUE(WaitUntil([] { return inspect::FindWindow(windowTitle).has_value(); }));
-    Locked([](GameView& board) {
-        for (int column = 1; column <= 4; ++column)
-            board.UpdateGame(column, 3, PLAYER_O);
-    });
-    ASSERT_TRUE(Click(8, 8) && Alerted("Player O won!"));
-    ASSERT_TRUE(WaitUntil([] { return View("o connect").text == "O: 1" && Count(' ') == 225; }));
-    ASSERT_TRUE(Click(8, 8));
-    ASSERT_TRUE(WaitUntil([] { return Count('O') == 1 && At(8, 8, 'X') && ClockIs(kRed); }));
-    ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New local game"));
-    windowTitle = kMainTitle;
-    ASSERT_TRUE(WaitUntil([] {
-        return inspect::FindWindow(windowTitle) &&
-               View("status connect").text == "Listen for connections..." && Count(' ') == 225;
-    }));
-    EXPECT_TRUE(NoEngineLeft());
 }
 
 }  // namespace
