@@ -275,7 +275,7 @@ TEST_F(GameViewTest, NewestMarkBlinksFiveTimesAndEndsDrawn) {
 // onto a taken cell too; one queued before the game, out of turn, off the board or of a link that
 // has ended is dropped and keeps it.
 TEST_F(GameViewTest, EachSidePlaysItsOwnMarkOnItsTurnOnly) {
-    window->Link()->linkState = LINK_CLIENT;
+    window->Link()->linkState = LINK_SERVER;
     Put("8", "3");  // from a link still up when a local game began: it lands in none
     ASSERT_TRUE(Play(1, 1, 'X'));
     for (const int32 state : {LINK_CLIENT, LINK_SERVER}) {
