@@ -178,6 +178,7 @@ TEST_F(GameViewTest, AFullBoardIsADrawAndTheOtherPlayerOpensNext) {
                              (cell / 30 + cell % 15) % 2 ? PLAYER_X : PLAYER_O);
     });
     ASSERT_TRUE(Click(15, 15) && Alerted("Draw!"));
+    ASSERT_TRUE(WaitUntil([] { return ClockIs(kBlue) && Count(' ') == 225; }));
     ASSERT_TRUE(Play(8, 8, 'O'));
     // A five drawn again is not announced again.
     Locked([](GameView& board) {
