@@ -424,13 +424,14 @@ protected:
     std::string folder = "/tmp/quillet-engines-XXXXXX";
 };
 
-// quillet --engine from the menu, named by its ABOUT, makes its five; the loser opens the next
-// game, told the engine as a new position; a new local game ends it. Each fault: its alert, the
-// engine ended and reaped, the board left to the user at one mouse. Quitting does not wait for an
-// engine that ignores SIGTERM (it is killed a second later; TearDown waits for that).
+// quillet --engine from the menu, named by its ABOUT, in another's place makes its five; the loser
+// opens the next game, told the engine as a new position; a new local game ends it. Each fault: its
+// alert, the engine ended and reaped, the board left to the user at one mouse. Quitting does not
+// wait for an engine that ignores SIGTERM (it is killed a second later; TearDown waits for that).
 TEST_F(EngineGameTest, EnginesPlayAndEachFaultEndsTheEngineWithItsAlertLeavingTheBoard) {
     const std::string path =
         Script("pbrain-quillet", "#!/bin/sh\nexec " QUILLET_PROGRAM " --engine");
+    Start(Fake("good"), "Fakey");  // ended by the game against the next engine
     // The real grace: a loaded machine must not make the engine late.
     Locked([](GameView& board) { board.SetEngineSettings({.turn = 200ms, .grace = 1000ms}); });
     ASSERT_TRUE(inspect::TriggerMenuItem(windowTitle, "New game against an engine..."));
