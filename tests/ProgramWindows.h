@@ -33,11 +33,11 @@ inline kit::qt::inspect::MenuItemInfo MenuItem(const std::string& window,
     return {};
 }
 
-// The chat windows on screen.
+// The chat windows on screen whose text view is there (a window may show before its views).
 inline std::vector<kit::qt::inspect::WindowInfo> ChatWindows() {
     std::vector<kit::qt::inspect::WindowInfo> chats;
     for (kit::qt::inspect::WindowInfo& window : kit::qt::inspect::Windows())
-        if (window.title == "Message")
+        if (window.title == "Message" && window.View("Textruta") != nullptr)
             chats.push_back(std::move(window));
     return chats;
 }

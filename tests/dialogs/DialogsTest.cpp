@@ -156,7 +156,8 @@ TEST(DialogsTest, TheDialogConnectsIsRefusedAndCancelsAndChatWindowsSendShowAndR
     ASSERT_TRUE(OpenDialog());
     ASSERT_TRUE(WaitUntil([] {
         const auto dialog = inspect::FindWindow(kDialog);
-        return dialog && dialog->modal && dialog->floating && dialog->View("test")->focused;
+        return dialog && dialog->modal && dialog->floating && dialog->View("test") &&
+               dialog->View("test")->focused;
     }));
     ASSERT_TRUE(inspect::Type(kDialog, "test", "127.0.0.1") && inspect::PressButton(kDialog, "ok"));
     Socket accepted = Accept(listener);
@@ -227,7 +228,11 @@ TEST(DialogsTest, TheDialogConnectsIsRefusedAndCancelsAndChatWindowsSendShowAndR
 
     // Sent once the link is gone (Ctrl+Enter sends; Ctrl+Tab types a tab): nothing goes out; the
     // user is told, and the window and its text stay. Tab moves on to Send.
-    ASSERT_TRUE(inspect::Activate(kChat));
+    // Its shortcuts work in the active window: the main window may take the focus back from the
+    // closed dialog late, so the chat window is made active until it is.
+    ASSERT_TRUE(WaitUntil([] {
+        return inspect::Activate(kChat) && !ChatWindows().empty() && ChatWindows()[0].active;
+    }));
     ASSERT_TRUE(inspect::Type(kChat, "Textruta", "too late"));
     ASSERT_TRUE(inspect::PressKey(kChat, B_TAB, B_CONTROL_KEY));
     ASSERT_TRUE(inspect::PressKey(kChat, B_ENTER, B_CONTROL_KEY));
