@@ -366,6 +366,10 @@ bool PressKey(const std::string& window, char key, uint32 modifiers) {
     QWidget* top = FindWindowWidget(window);
     if (top == nullptr || top->windowHandle() == nullptr)
         return false;
+    // Qt drops a key for a window a modal box blocks, also for a moment after the box has gone.
+    if (QWindow* modal = QGuiApplication::modalWindow();
+        modal != nullptr && modal != top->windowHandle())
+        return false;
     int qtKey = QChar(key).toUpper().unicode();
     // The first key of a code: Return for B_ENTER.
     for (auto code = std::rbegin(kKeyCodes); code != std::rend(kKeyCodes); ++code) {

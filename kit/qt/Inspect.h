@@ -92,7 +92,8 @@ bool TriggerMenuItem(const std::string& window, const std::string& item);
 bool PressButton(const std::string& window, const std::string& view);
 // A key pressed and released in a window as the keyboard would: the window's shortcuts first,
 // then its focused widget. key: a printable character or a key code (B_UP_ARROW, B_ENTER, B_TAB,
-// B_ESCAPE, ...); modifiers: B_CONTROL_KEY, B_SHIFT_KEY.
+// B_ESCAPE, ...); modifiers: B_CONTROL_KEY, B_SHIFT_KEY. False while a modal box blocks the
+// window, as no key reaches it then.
 bool PressKey(const std::string& window, char key, uint32 modifiers = 0);
 // Types text key by key into a text control or text view ("\n" is the Enter key).
 bool Type(const std::string& window, const std::string& view, const std::string& text);

@@ -86,7 +86,10 @@ bool CursorAt(int column, int row) {
     return PixelIs(column * 20 - 19, row * 20 - 10, {0, 150, 0, 255});
 }
 bool Keys(std::initializer_list<char> keys) {
-    return std::ranges::all_of(keys, [](char key) { return inspect::PressKey(windowTitle, key); });
+    // A key waits while a closing alert still blocks the window.
+    return std::ranges::all_of(keys, [](char key) {
+        return WaitUntil([=] { return inspect::PressKey(windowTitle, key); });
+    });
 }
 
 // Waits for the one alert to show text, and presses its OK unless asked not to.
