@@ -23,6 +23,8 @@ Port::~Port() {
 }
 
 void Port::WakeOwners() {
+    // Held while waking, as it keeps each port alive: a wake only bumps a word, unparks a thread
+    // or posts to the event loop, none of which waits or comes back here.
     std::lock_guard lock(gPortsMutex);
     for (Port* port : gPorts)
         port->WakeForTimer();
